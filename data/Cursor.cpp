@@ -1,0 +1,1199 @@
+#include "Cursor.h"
+
+#include "DataError.h"
+#include "DataSource.h"
+#include "Database.h"
+#include "Filter.h"
+
+#include <algorithm>
+
+// A hash index over one stored column: value -> rows holding it, in cursor order.
+class Cursor::ColumnIndex
+{
+public:
+    using Bucket = std::vector<Row *>;
+
+    explicit ColumnIndex(int physicalIndex) : m_column(physicalIndex) {}
+
+    void clear()
+    {
+        m_ints.clear();
+        m_texts.clear();
+    }
+
+    void add(Row *row)
+    {
+        if (Bucket *b = bucketFor(row->values[static_cast<size_t>(m_column)], true)) {
+            auto at = std::lower_bound(b->begin(), b->end(), row,
+                                       [](const Row *a, const Row *r) { return a->allPos < r->allPos; });
+            b->insert(at, row);
+        }
+    }
+
+    void remove(Row *row)
+    {
+        if (Bucket *b = bucketFor(row->values[static_cast<size_t>(m_column)], false)) {
+            auto it = std::find(b->begin(), b->end(), row);
+            if (it != b->end())
+                b->erase(it);
+        }
+    }
+
+    const Bucket *find(const QVariant &value) const
+    {
+        return const_cast<ColumnIndex *>(this)->bucketFor(value, false);
+    }
+
+    // Bulk build: rows arrive in cursor order.
+    void appendInOrder(Row *row)
+    {
+        if (Bucket *b = bucketFor(row->values[static_cast<size_t>(m_column)], true))
+            b->push_back(row);
+    }
+
+private:
+    Bucket *bucketFor(const QVariant &v, bool create)
+    {
+        if (!v.isValid())
+            return nullptr;
+        if (v.metaType().id() == QMetaType::QString) {
+            auto it = m_texts.find(v.toString());
+            if (it == m_texts.end())
+                return create ? &m_texts[v.toString()] : nullptr;
+            return &it.value();
+        }
+        qint64 key;
+        if (v.metaType() == QMetaType::fromType<Money>())
+            key = v.value<Money>().raw();
+        else if (v.metaType().id() == QMetaType::QDateTime)
+            key = v.toDateTime().toMSecsSinceEpoch();
+        else if (v.metaType().id() == QMetaType::QByteArray)
+            return nullptr;
+        else
+            key = v.toLongLong();
+        auto it = m_ints.find(key);
+        if (it == m_ints.end())
+            return create ? &m_ints[key] : nullptr;
+        return &it.value();
+    }
+
+    int m_column;
+    QHash<qint64, Bucket> m_ints;
+    QHash<QString, Bucket> m_texts;
+};
+
+namespace {
+
+QString fold(const QString &s)
+{
+    bool ascii = true;
+    for (QChar c : s) {
+        if (c.unicode() >= 128) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii)
+        return s.toCaseFolded();
+    const QString decomposed = s.normalized(QString::NormalizationForm_D);
+    QString out;
+    out.reserve(decomposed.size());
+    for (QChar c : decomposed)
+        if (c.category() != QChar::Mark_NonSpacing)
+            out += c;
+    return out.toCaseFolded();
+}
+
+int compareStored(const QVariant &a, const QVariant &b)
+{
+    const bool an = !a.isValid(), bn = !b.isValid();
+    if (an || bn)
+        return an == bn ? 0 : (an ? -1 : 1);
+    if (a.metaType() == QMetaType::fromType<Money>()) {
+        const auto x = a.value<Money>(), y = b.value<Money>();
+        return x < y ? -1 : (y < x ? 1 : 0);
+    }
+    if (a.metaType().id() == QMetaType::QDateTime) {
+        const auto x = a.toDateTime(), y = b.toDateTime();
+        return x < y ? -1 : (y < x ? 1 : 0);
+    }
+    if (a.metaType().id() == QMetaType::QString)
+        return QString::compare(a.toString(), b.toString());
+    const qlonglong x = a.toLongLong(), y = b.toLongLong();
+    return x < y ? -1 : (y < x ? 1 : 0);
+}
+
+} // namespace
+
+Cursor::Cursor(QString name, QObject *parent) : QObject(parent), m_name(std::move(name))
+{
+    setObjectName(m_name);
+}
+
+Cursor::~Cursor() = default;
+
+// ---- structure -------------------------------------------------------------
+
+Field &Cursor::addField(const QString &name, Field::Kind kind, int size)
+{
+    const int index = static_cast<int>(m_fields.size());
+    m_fields.push_back(std::make_unique<Field>(*this, name, kind, size, index, m_physicalCount++));
+    m_fieldByName.insert(name.toLower(), index);
+    if (kind == Field::Kind::AutoKey)
+        addIndex(name);
+    return *m_fields.back();
+}
+
+Field &Cursor::addLookupField(const QString &name, Field::Kind kind, int size, const QString &keyField,
+                              Cursor &lookupCursor, const QString &lookupKeyField, const QString &resultField)
+{
+    const int index = static_cast<int>(m_fields.size());
+    m_fields.push_back(std::make_unique<Field>(*this, name, kind, size, index, -1));
+    m_fields.back()->setLookup({keyField, &lookupCursor, lookupKeyField, resultField});
+    m_fieldByName.insert(name.toLower(), index);
+    return *m_fields.back();
+}
+
+void Cursor::clearFields()
+{
+    m_fields.clear();
+    m_fieldByName.clear();
+    m_physicalCount = 0;
+    m_indexes.clear();
+    m_sortFields.clear();
+}
+
+void Cursor::setSortOrder(const QString &fields)
+{
+    m_sortOrderText = fields;
+    m_sortFields.clear();
+    for (const QString &part : fields.split(u';', Qt::SkipEmptyParts)) {
+        const Field &f = fieldByName(part.trimmed());
+        if (f.physicalIndex() < 0)
+            fail(QStringLiteral("Field '%1' cannot be used for sorting").arg(f.name()));
+        m_sortFields.push_back(f.physicalIndex());
+    }
+}
+
+void Cursor::addIndex(const QString &fieldName)
+{
+    const Field &f = fieldByName(fieldName);
+    if (f.physicalIndex() < 0 || m_indexes.count(f.physicalIndex()))
+        return;
+    auto index = std::make_unique<ColumnIndex>(f.physicalIndex());
+    for (auto &row : m_all)
+        if (!row->pending)
+            index->appendInOrder(row.get());
+    m_indexes.emplace(f.physicalIndex(), std::move(index));
+}
+
+void Cursor::setMaster(Cursor &master, const QString &masterField, const QString &detailField)
+{
+    master.fieldByName(masterField);
+    const Field &f = fieldByName(detailField);
+    m_master = &master;
+    m_masterFieldName = masterField;
+    m_linkField = f.physicalIndex();
+    addIndex(detailField);
+    master.m_details.emplace_back(this);
+}
+
+Field *Cursor::findField(const QString &name) const
+{
+    const auto it = m_fieldByName.constFind(name.toLower());
+    return it == m_fieldByName.cend() ? nullptr : m_fields[static_cast<size_t>(it.value())].get();
+}
+
+Field &Cursor::fieldByName(const QString &name) const
+{
+    if (Field *f = findField(name))
+        return *f;
+    fail(QStringLiteral("Field '%1' not found").arg(name));
+}
+
+const Field *Cursor::keyField() const
+{
+    for (const auto &f : m_fields)
+        if (f->kind() == Field::Kind::AutoKey)
+            return f.get();
+    return nullptr;
+}
+
+void Cursor::fail(const QString &message) const
+{
+    throw DataError(m_name + QStringLiteral(": ") + message);
+}
+
+void Cursor::checkActive() const
+{
+    if (!isOpen())
+        fail(QStringLiteral("Cannot perform this operation on a closed dataset"));
+}
+
+void Cursor::checkEditing() const
+{
+    if (!isEditing())
+        fail(QStringLiteral("Dataset not in edit or insert mode"));
+}
+
+void Cursor::checkCanModify() const
+{
+    if (!canModify())
+        fail(QStringLiteral("Cannot modify a read-only dataset"));
+}
+
+bool Cursor::canModify() const
+{
+    return isOpen();
+}
+
+// ---- opening ---------------------------------------------------------------
+
+void Cursor::addFetchedRow(std::vector<QVariant> &&values)
+{
+    auto row = std::make_unique<Row>();
+    row->values = std::move(values);
+    row->allPos = static_cast<qsizetype>(m_all.size());
+    m_all.push_back(std::move(row));
+}
+
+void Cursor::open()
+{
+    if (isOpen())
+        return;
+    m_all.clear();
+    try {
+        doFetch();
+    } catch (...) {
+        m_all.clear();
+        throw;
+    }
+    for (auto &row : m_all)
+        computeSortKeys(*row);
+    sortAll();
+    for (auto &[column, index] : m_indexes) {
+        index->clear();
+        for (auto &row : m_all)
+            index->appendInOrder(row.get());
+    }
+    m_state = State::Browse;
+    m_modified = false;
+    m_linkValue = masterLinkValue();
+    if (m_filtered && !m_filter) {
+        try {
+            m_filter = FilterExpression::parse(m_filterText, *this);
+        } catch (const DataError &) {
+            m_filtered = false;
+        }
+    }
+    rebuildView();
+    setCurrent(viewCount() > 0 ? 0 : -1, true, viewCount() == 0);
+    emit stateChanged();
+    emit rowsReset();
+    emit currentChanged();
+    notifyDetails();
+}
+
+void Cursor::close()
+{
+    if (!isOpen())
+        return;
+    m_state = State::Inactive;
+    m_editRow = nullptr;
+    m_beforeInsert = nullptr;
+    m_buffer.clear();
+    m_modified = false;
+    m_view.clear();
+    m_viewIsAll = true;
+    for (auto &[column, index] : m_indexes)
+        index->clear();
+    m_all.clear();
+    m_current = -1;
+    m_bof = m_eof = true;
+    emit stateChanged();
+    emit rowsReset();
+    emit currentChanged();
+    notifyDetails();
+}
+
+void Cursor::refresh()
+{
+    checkActive();
+    checkBrowseMode();
+    const Field *key = keyField();
+    QVariant currentKey;
+    if (key && m_current >= 0)
+        currentKey = viewRow(m_current)->values[static_cast<size_t>(key->physicalIndex())];
+    for (auto &[column, index] : m_indexes)
+        index->clear();
+    m_view.clear();
+    m_all.clear();
+    doFetch();
+    for (auto &row : m_all)
+        computeSortKeys(*row);
+    sortAll();
+    for (auto &[column, index] : m_indexes)
+        for (auto &row : m_all)
+            index->appendInOrder(row.get());
+    rebuildView();
+    int target = viewCount() > 0 ? 0 : -1;
+    if (currentKey.isValid()) {
+        if (const Row *r = findRow(key->physicalIndex(), currentKey)) {
+            const int i = viewIndexOf(r);
+            if (i >= 0)
+                target = i;
+        }
+    }
+    setCurrent(target, target <= 0, viewCount() == 0);
+    emit rowsReset();
+    emit currentChanged();
+    notifyDetails();
+}
+
+// ---- the visible rows --------------------------------------------------------
+
+int Cursor::recordCount() const
+{
+    return isOpen() ? viewCount() : 0;
+}
+
+int Cursor::viewCount() const
+{
+    return static_cast<int>(m_viewIsAll ? m_all.size() : m_view.size());
+}
+
+Cursor::Row *Cursor::viewRow(int i) const
+{
+    return m_viewIsAll ? m_all[static_cast<size_t>(i)].get() : m_view[static_cast<size_t>(i)];
+}
+
+int Cursor::viewIndexOf(const Row *row) const
+{
+    if (!row)
+        return -1;
+    if (m_viewIsAll)
+        return static_cast<int>(row->allPos);
+    auto it = std::lower_bound(m_view.begin(), m_view.end(), row->allPos,
+                               [](const Row *r, qsizetype pos) { return r->allPos < pos; });
+    if (it != m_view.end() && *it == row)
+        return static_cast<int>(it - m_view.begin());
+    return -1;
+}
+
+void Cursor::insertIntoView(Row *row)
+{
+    if (m_viewIsAll)
+        return;
+    auto it = std::lower_bound(m_view.begin(), m_view.end(), row->allPos,
+                               [](const Row *r, qsizetype pos) { return r->allPos < pos; });
+    m_view.insert(it, row);
+}
+
+void Cursor::removeFromView(const Row *row)
+{
+    if (m_viewIsAll)
+        return;
+    auto it = std::find(m_view.begin(), m_view.end(), row);
+    if (it != m_view.end())
+        m_view.erase(it);
+}
+
+void Cursor::renumberFrom(qsizetype pos)
+{
+    for (auto i = static_cast<size_t>(std::max<qsizetype>(0, pos)); i < m_all.size(); ++i)
+        m_all[i]->allPos = static_cast<qsizetype>(i);
+}
+
+bool Cursor::passesView(const Row &row) const
+{
+    if (m_master && !sameValue(row.values[static_cast<size_t>(m_linkField)], m_linkValue))
+        return false;
+    if (m_filtered && m_filter && !m_filter->matches(*this, row))
+        return false;
+    return true;
+}
+
+void Cursor::rebuildView()
+{
+    m_view.clear();
+    if (!m_master && !(m_filtered && m_filter)) {
+        m_viewIsAll = true;
+        return;
+    }
+    m_viewIsAll = false;
+    if (m_master) {
+        if (!m_linkValue.isValid())
+            return;
+        const auto it = m_indexes.find(m_linkField);
+        const ColumnIndex::Bucket *bucket = it->second->find(m_linkValue);
+        if (!bucket)
+            return;
+        for (Row *r : *bucket)
+            if (!(m_filtered && m_filter) || m_filter->matches(*this, *r))
+                m_view.push_back(r);
+        return;
+    }
+    for (auto &r : m_all)
+        if (m_filter->matches(*this, *r))
+            m_view.push_back(r.get());
+}
+
+// ---- values ----------------------------------------------------------------
+
+bool Cursor::sameValue(const QVariant &a, const QVariant &b)
+{
+    if (!a.isValid() || !b.isValid())
+        return !a.isValid() && !b.isValid();
+    if (a.metaType() == b.metaType())
+        return a == b;
+    if (a.metaType().id() == QMetaType::QString || b.metaType().id() == QMetaType::QString)
+        return a.toString() == b.toString();
+    return a.toLongLong() == b.toLongLong();
+}
+
+QVariant Cursor::rowValue(const Row &row, const Field &field, bool useBuffer) const
+{
+    const bool buffered = useBuffer && isEditing() && &row == m_editRow;
+    if (field.isLookup()) {
+        if (buffered && m_freezeLookups)
+            return m_frozenLookups.empty() ? QVariant() : m_frozenLookups[static_cast<size_t>(field.index())];
+        return computeLookup(field, buffered ? m_buffer : row.values);
+    }
+    const auto i = static_cast<size_t>(field.physicalIndex());
+    return buffered ? m_buffer[i] : row.values[i];
+}
+
+QVariant Cursor::computeLookup(const Field &field, const std::vector<QVariant> &values) const
+{
+    const Field::LookupDef *def = field.lookupDef();
+    const Field *keyField = findField(def->keyField);
+    Cursor *other = def->cursor.data();
+    if (!keyField || keyField->physicalIndex() < 0 || !other || !other->isOpen())
+        return QVariant();
+    const QVariant key = values[static_cast<size_t>(keyField->physicalIndex())];
+    if (!key.isValid())
+        return QVariant();
+    const Field *otherKey = other->findField(def->lookupKeyField);
+    const Field *result = other->findField(def->resultField);
+    if (!otherKey || !result || otherKey->physicalIndex() < 0 || result->physicalIndex() < 0)
+        return QVariant();
+    const Row *row = other->findRow(otherKey->physicalIndex(), key);
+    if (!row)
+        return QVariant();
+    const QVariant v = row->values[static_cast<size_t>(result->physicalIndex())];
+    if (!v.isValid())
+        return QVariant();
+    switch (field.kind()) {
+    case Field::Kind::Text:
+    case Field::Kind::Memo: {
+        const QString s = Field::plainText(v);
+        return field.size() > 0 ? QVariant(s.left(field.size())) : QVariant(s);
+    }
+    case Field::Kind::Integer:
+    case Field::Kind::SmallInt:
+    case Field::Kind::AutoKey: {
+        bool ok = false;
+        const qlonglong n = v.metaType().id() == QMetaType::QString ? v.toString().trimmed().toLongLong(&ok)
+                                                                    : v.toLongLong(&ok);
+        return ok ? QVariant::fromValue<qlonglong>(n) : QVariant();
+    }
+    default:
+        return v;
+    }
+}
+
+const Cursor::Row *Cursor::findRow(int physicalIndex, const QVariant &value) const
+{
+    if (!value.isValid())
+        return nullptr;
+    const auto it = m_indexes.find(physicalIndex);
+    if (it != m_indexes.end()) {
+        const ColumnIndex::Bucket *bucket = it->second->find(value);
+        if (bucket && !bucket->empty()) {
+            // Index keys are exact; confirm the kinds agree (text "5" is not 5).
+            return sameValue((*bucket)[0]->values[static_cast<size_t>(physicalIndex)], value) ? (*bucket)[0]
+                                                                                                : nullptr;
+        }
+        // A key given in another kind (text for a number) falls through to the scan.
+        const QVariant probe = m_all.empty() ? QVariant() : m_all.front()->values[static_cast<size_t>(physicalIndex)];
+        if (!probe.isValid() || probe.metaType() == value.metaType())
+            return nullptr;
+    }
+    for (const auto &r : m_all)
+        if (!r->pending && sameValue(r->values[static_cast<size_t>(physicalIndex)], value))
+            return r.get();
+    return nullptr;
+}
+
+QVariant Cursor::value(const Field &field) const
+{
+    checkActive();
+    if (m_current < 0)
+        return QVariant();
+    return rowValue(*viewRow(m_current), field, true);
+}
+
+QVariant Cursor::valueAt(int row, const Field &field) const
+{
+    if (!isOpen() || row < 0 || row >= viewCount())
+        return QVariant();
+    return rowValue(*viewRow(row), field, true);
+}
+
+bool Cursor::isPendingRow(int row) const
+{
+    return isOpen() && row >= 0 && row < viewCount() && viewRow(row)->pending;
+}
+
+void Cursor::setValue(Field &field, const QVariant &v)
+{
+    checkActive();
+    checkEditing();
+    if (field.isReadOnly())
+        fail(QStringLiteral("Field '%1' cannot be modified").arg(field.name()));
+    const QVariant normalized = field.normalized(v);
+    m_buffer[static_cast<size_t>(field.physicalIndex())] = normalized;
+    m_modified = true;
+    emit fieldChanged(&field);
+    emit rowChanged(m_current);
+}
+
+// ---- sorting ---------------------------------------------------------------
+
+void Cursor::computeSortKeys(Row &row) const
+{
+    row.sortKeys.clear();
+    for (int column : m_sortFields) {
+        const QVariant &v = row.values[static_cast<size_t>(column)];
+        if (v.metaType().id() == QMetaType::QString)
+            row.sortKeys.push_back(fold(v.toString()));
+        else
+            row.sortKeys.push_back(QString());
+    }
+}
+
+bool Cursor::lessInOrder(const Row &a, const Row &b) const
+{
+    for (size_t i = 0; i < m_sortFields.size(); ++i) {
+        const QVariant &x = a.values[static_cast<size_t>(m_sortFields[i])];
+        const QVariant &y = b.values[static_cast<size_t>(m_sortFields[i])];
+        int c;
+        if (x.metaType().id() == QMetaType::QString && y.metaType().id() == QMetaType::QString) {
+            c = QString::compare(a.sortKeys[i], b.sortKeys[i]);
+            if (c == 0)
+                c = QString::compare(x.toString(), y.toString());
+        } else {
+            c = compareStored(x, y);
+        }
+        if (c != 0)
+            return c < 0;
+    }
+    return false;
+}
+
+void Cursor::sortAll()
+{
+    if (m_sortFields.empty())
+        return;
+    auto less = [this](const std::unique_ptr<Row> &a, const std::unique_ptr<Row> &b) { return lessInOrder(*a, *b); };
+    if (!std::is_sorted(m_all.begin(), m_all.end(), less))
+        std::stable_sort(m_all.begin(), m_all.end(), less);
+    renumberFrom(0);
+}
+
+qsizetype Cursor::sortedPosition(const Row &row) const
+{
+    // After the last row that does not come after it: equal keys keep posting order.
+    auto it = std::upper_bound(m_all.begin(), m_all.end(), &row,
+                               [this](const Row *r, const std::unique_ptr<Row> &x) { return lessInOrder(*r, *x); });
+    return it - m_all.begin();
+}
+
+void Cursor::repositionAfterPost(Row *row)
+{
+    if (m_sortFields.empty())
+        return;
+    const qsizetype from = row->allPos;
+    std::unique_ptr<Row> owned = std::move(m_all[static_cast<size_t>(from)]);
+    m_all.erase(m_all.begin() + from);
+    const qsizetype to = sortedPosition(*owned);
+    m_all.insert(m_all.begin() + to, std::move(owned));
+    renumberFrom(std::min(from, to));
+}
+
+// ---- indexes ---------------------------------------------------------------
+
+void Cursor::indexAdd(Row *row)
+{
+    for (auto &[column, index] : m_indexes)
+        index->add(row);
+}
+
+void Cursor::indexRemove(Row *row)
+{
+    for (auto &[column, index] : m_indexes)
+        index->remove(row);
+}
+
+// ---- moving ----------------------------------------------------------------
+
+void Cursor::setCurrent(int index, bool bof, bool eof)
+{
+    m_current = index;
+    m_bof = bof;
+    m_eof = eof;
+}
+
+void Cursor::emitMoved()
+{
+    emit currentChanged();
+    notifyDetails();
+}
+
+void Cursor::first()
+{
+    checkActive();
+    checkBrowseMode();
+    setCurrent(viewCount() > 0 ? 0 : -1, true, viewCount() == 0);
+    emitMoved();
+}
+
+void Cursor::last()
+{
+    checkActive();
+    checkBrowseMode();
+    const int n = viewCount();
+    setCurrent(n - 1, n == 0, true);
+    emitMoved();
+}
+
+void Cursor::next()
+{
+    checkActive();
+    checkBrowseMode();
+    const int n = viewCount();
+    if (m_current + 1 < n) {
+        setCurrent(m_current + 1, false, false);
+    } else {
+        m_eof = true;
+        m_bof = m_bof && n == 0;
+    }
+    emitMoved();
+}
+
+void Cursor::prior()
+{
+    checkActive();
+    checkBrowseMode();
+    if (m_current > 0)
+        setCurrent(m_current - 1, false, false);
+    else
+        m_bof = true;
+    emitMoved();
+}
+
+void Cursor::moveBy(int distance)
+{
+    checkActive();
+    checkBrowseMode();
+    const int n = viewCount();
+    if (n == 0) {
+        setCurrent(-1, true, true);
+    } else {
+        const long target = static_cast<long>(m_current) + distance;
+        if (target < 0)
+            setCurrent(0, true, false);
+        else if (target >= n)
+            setCurrent(n - 1, false, true);
+        else
+            setCurrent(static_cast<int>(target), false, false);
+    }
+    emitMoved();
+}
+
+void Cursor::moveTo(int index)
+{
+    checkActive();
+    checkBrowseMode();
+    const int n = viewCount();
+    if (n == 0) {
+        setCurrent(-1, true, true);
+    } else {
+        const int target = std::clamp(index, 0, n - 1);
+        if (target == m_current && !m_bof && !m_eof)
+            return;
+        setCurrent(target, false, false);
+    }
+    emitMoved();
+}
+
+// ---- master-detail -----------------------------------------------------------
+
+QVariant Cursor::masterLinkValue() const
+{
+    if (!m_master || !m_master->isOpen() || m_master->m_current < 0)
+        return QVariant();
+    const Field &mf = m_master->fieldByName(m_masterFieldName);
+    return m_master->value(mf);
+}
+
+void Cursor::notifyDetails()
+{
+    for (auto &d : m_details)
+        if (d)
+            d->masterChanged();
+}
+
+void Cursor::masterChanged()
+{
+    if (!isOpen())
+        return;
+    const QVariant link = masterLinkValue();
+    if (sameValue(link, m_linkValue))
+        return;
+    checkBrowseMode();
+    m_linkValue = link;
+    rebuildView();
+    setCurrent(viewCount() > 0 ? 0 : -1, true, viewCount() == 0);
+    emit rowsReset();
+    emitMoved();
+}
+
+// ---- editing -----------------------------------------------------------------
+
+void Cursor::attachDataSource(DataSource *source)
+{
+    m_dataSources.emplace_back(source);
+}
+
+void Cursor::detachDataSource(DataSource *source)
+{
+    m_dataSources.erase(std::remove(m_dataSources.begin(), m_dataSources.end(), source), m_dataSources.end());
+}
+
+void Cursor::updateRecord()
+{
+    const auto sources = m_dataSources;
+    for (const auto &s : sources)
+        if (s)
+            s->updateRecord();
+}
+
+void Cursor::checkBrowseMode()
+{
+    if (!isEditing())
+        return;
+    updateRecord();
+    if (!isEditing())
+        return;
+    if (m_modified)
+        post();
+    else
+        cancel();
+}
+
+void Cursor::startInsert(bool appendAtEnd)
+{
+    checkActive();
+    checkCanModify();
+    checkBrowseMode();
+    auto row = std::make_unique<Row>();
+    row->values.resize(static_cast<size_t>(m_physicalCount));
+    row->pending = true;
+    Row *raw = row.get();
+    m_beforeInsert = m_current >= 0 ? viewRow(m_current) : nullptr;
+
+    // Appended rows go after every row (so after every visible one); inserted
+    // rows just before the current one.
+    const qsizetype pos = (appendAtEnd || m_current < 0) ? static_cast<qsizetype>(m_all.size())
+                                                         : viewRow(m_current)->allPos;
+    m_all.insert(m_all.begin() + pos, std::move(row));
+    renumberFrom(pos);
+    insertIntoView(raw);
+
+    m_buffer = raw->values;
+    m_frozenLookups.clear();
+    m_editRow = raw;
+    m_modified = false;
+    m_state = State::Insert;
+    const int index = viewIndexOf(raw);
+    setCurrent(index, false, false);
+    if (m_master && m_linkField >= 0)
+        m_buffer[static_cast<size_t>(m_linkField)] = masterLinkValue();
+    emit rowInserted(index);
+    emit stateChanged();
+    emitMoved();
+}
+
+void Cursor::append()
+{
+    startInsert(true);
+}
+
+void Cursor::insert()
+{
+    startInsert(false);
+}
+
+void Cursor::edit()
+{
+    checkActive();
+    if (isEditing())
+        return;
+    checkCanModify();
+    if (viewCount() == 0) {
+        insert();
+        return;
+    }
+    Row *row = viewRow(m_current);
+    m_buffer = row->values;
+    m_frozenLookups.clear();
+    if (m_freezeLookups) {
+        m_frozenLookups.resize(m_fields.size());
+        for (const auto &f : m_fields)
+            if (f->isLookup())
+                m_frozenLookups[static_cast<size_t>(f->index())] = computeLookup(*f, row->values);
+    }
+    m_editRow = row;
+    m_modified = false;
+    m_state = State::Edit;
+    emit stateChanged();
+}
+
+void Cursor::post()
+{
+    checkActive();
+    if (!isEditing())
+        return;
+    updateRecord();
+    if (!isEditing())
+        return;
+    Row *row = m_editRow;
+    Database *db = database();
+    const bool wasInsert = m_state == State::Insert;
+    const int oldIndex = m_current;
+
+    if (wasInsert) {
+        std::vector<QVariant> values = m_buffer;
+        const QVariant key = doInsert(values);
+        if (const Field *k = keyField(); k && key.isValid())
+            values[static_cast<size_t>(k->physicalIndex())] = key;
+        row->values = std::move(values);
+        row->pending = false;
+        computeSortKeys(*row);
+        repositionAfterPost(row);
+        if (!m_viewIsAll) {
+            removeFromView(row);
+            insertIntoView(row);
+        }
+        indexAdd(row);
+        if (db && db->activeTransaction()) {
+            QPointer<Cursor> self(this);
+            db->activeTransaction()->addUndo([self, row] {
+                if (self)
+                    self->removeRow(row);
+            });
+        }
+    } else {
+        bool changed = false;
+        for (size_t i = 0; i < m_buffer.size(); ++i)
+            if (!sameValue(m_buffer[i], row->values[i]) || m_buffer[i].metaType() != row->values[i].metaType())
+                changed = true;
+        if (changed) {
+            doUpdate(row->values, m_buffer);
+            std::vector<QVariant> before = row->values;
+            indexRemove(row);
+            row->values = m_buffer;
+            computeSortKeys(*row);
+            repositionAfterPost(row);
+            if (!m_viewIsAll) {
+                removeFromView(row);
+                insertIntoView(row);
+            }
+            indexAdd(row);
+            if (db && db->activeTransaction()) {
+                QPointer<Cursor> self(this);
+                db->activeTransaction()->addUndo([self, row, before] {
+                    if (!self)
+                        return;
+                    self->indexRemove(row);
+                    row->values = before;
+                    self->computeSortKeys(*row);
+                    self->repositionAfterPost(row);
+                    self->indexAdd(row);
+                    self->rebuildView();
+                    const int i = self->viewIndexOf(row);
+                    self->setCurrent(i >= 0 ? i : (self->viewCount() > 0 ? 0 : -1), false, self->viewCount() == 0);
+                    emit self->rowsReset();
+                    self->emitMoved();
+                });
+            }
+        }
+    }
+    m_state = State::Browse;
+    m_editRow = nullptr;
+    m_beforeInsert = nullptr;
+    m_buffer.clear();
+    m_frozenLookups.clear();
+    m_modified = false;
+    // The posted row stays visible even if it no longer passes the filter; it
+    // leaves the view when the filter or the master changes.
+    const int newIndex = viewIndexOf(row);
+    setCurrent(newIndex, false, false);
+    if (newIndex != oldIndex)
+        emit rowMoved(oldIndex, newIndex);
+    emit rowChanged(newIndex);
+    emit stateChanged();
+    emitMoved();
+}
+
+void Cursor::cancel()
+{
+    checkActive();
+    if (!isEditing())
+        return;
+    Row *row = m_editRow;
+    const bool wasInsert = m_state == State::Insert;
+    m_state = State::Browse;
+    m_editRow = nullptr;
+    m_buffer.clear();
+    m_frozenLookups.clear();
+    m_modified = false;
+    if (wasInsert) {
+        const int index = viewIndexOf(row);
+        const qsizetype pos = row->allPos;
+        removeFromView(row);
+        m_all.erase(m_all.begin() + pos);
+        renumberFrom(pos);
+        int target = viewIndexOf(m_beforeInsert);
+        if (target < 0)
+            target = std::min(index, viewCount() - 1);
+        m_beforeInsert = nullptr;
+        setCurrent(target, viewCount() == 0, viewCount() == 0);
+        emit rowRemoved(index);
+    } else {
+        emit rowChanged(m_current);
+    }
+    emit stateChanged();
+    emitMoved();
+}
+
+void Cursor::removeRow(Row *row)
+{
+    const int index = viewIndexOf(row);
+    const qsizetype pos = row->allPos;
+    indexRemove(row);
+    removeFromView(row);
+    m_all.erase(m_all.begin() + pos);
+    renumberFrom(pos);
+    const int n = viewCount();
+    int target = m_current;
+    if (index >= 0 && index < m_current)
+        --target;
+    target = std::min(target, n - 1);
+    if (n > 0 && target < 0)
+        target = 0;
+    setCurrent(target, n == 0, n == 0);
+    if (index >= 0)
+        emit rowRemoved(index);
+    emitMoved();
+}
+
+void Cursor::restoreRow(std::unique_ptr<Row> row, qsizetype allPos)
+{
+    Row *raw = row.get();
+    allPos = std::clamp<qsizetype>(allPos, 0, static_cast<qsizetype>(m_all.size()));
+    m_all.insert(m_all.begin() + allPos, std::move(row));
+    renumberFrom(allPos);
+    indexAdd(raw);
+    rebuildView();
+    const int i = viewIndexOf(raw);
+    setCurrent(i >= 0 ? i : (viewCount() > 0 ? 0 : -1), false, viewCount() == 0);
+    emit rowsReset();
+    emitMoved();
+}
+
+void Cursor::remove()
+{
+    checkActive();
+    if (m_state == State::Insert) {
+        cancel();
+        return;
+    }
+    if (viewCount() == 0)
+        fail(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    checkCanModify();
+    // A record being edited is deleted as it is stored; its changes go with it.
+    Row *row = viewRow(m_current);
+    doDelete(row->values);
+    if (isEditing()) {
+        m_state = State::Browse;
+        m_editRow = nullptr;
+        m_buffer.clear();
+        m_frozenLookups.clear();
+        m_modified = false;
+        emit stateChanged();
+    }
+    const qsizetype pos = row->allPos;
+    const int index = viewIndexOf(row);
+    indexRemove(row);
+    removeFromView(row);
+    std::unique_ptr<Row> owned = std::move(m_all[static_cast<size_t>(pos)]);
+    m_all.erase(m_all.begin() + pos);
+    renumberFrom(pos);
+    const int n = viewCount();
+    const int target = std::min(index, n - 1);
+    setCurrent(target, n == 0, n == 0);
+    if (Database *db = database(); db && db->activeTransaction()) {
+        QPointer<Cursor> self(this);
+        auto shared = std::make_shared<std::unique_ptr<Row>>(std::move(owned));
+        db->activeTransaction()->addUndo([self, shared, pos] {
+            if (self)
+                self->restoreRow(std::move(*shared), pos);
+        });
+    }
+    emit rowRemoved(index);
+    emitMoved();
+}
+
+QVariant Cursor::doInsert(const std::vector<QVariant> &)
+{
+    fail(QStringLiteral("Cannot modify a read-only dataset"));
+}
+
+void Cursor::doUpdate(const std::vector<QVariant> &, const std::vector<QVariant> &)
+{
+    fail(QStringLiteral("Cannot modify a read-only dataset"));
+}
+
+void Cursor::doDelete(const std::vector<QVariant> &)
+{
+    fail(QStringLiteral("Cannot modify a read-only dataset"));
+}
+
+// ---- searching ---------------------------------------------------------------
+
+QVariant Cursor::lookup(const QString &keyFieldName, const QVariant &keyValue, const QString &resultFieldName)
+{
+    checkActive();
+    checkBrowseMode();
+    const Field &key = fieldByName(keyFieldName);
+    const Field &result = fieldByName(resultFieldName);
+    QVariant probe;
+    try {
+        probe = key.normalized(keyValue);
+    } catch (const DataError &) {
+        return QVariant();
+    }
+    if (key.physicalIndex() >= 0) {
+        const Row *row = findRow(key.physicalIndex(), probe);
+        return row ? rowValue(*row, result, false) : QVariant();
+    }
+    for (const auto &r : m_all)
+        if (!r->pending && sameValue(rowValue(*r, key, false), probe))
+            return rowValue(*r, result, false);
+    return QVariant();
+}
+
+bool Cursor::locate(const QString &fieldName, const QVariant &value, LocateOptions options)
+{
+    checkActive();
+    checkBrowseMode();
+    const Field &field = fieldByName(fieldName);
+    int found = -1;
+    const bool textual = options != NoOptions;
+    if (textual) {
+        const QString wanted = Field::plainText(value);
+        const Qt::CaseSensitivity cs = options.testFlag(CaseInsensitive) ? Qt::CaseInsensitive : Qt::CaseSensitive;
+        for (int i = 0, n = viewCount(); i < n; ++i) {
+            const QString text = Field::plainText(rowValue(*viewRow(i), field, false));
+            const bool match = options.testFlag(PartialKey) ? text.startsWith(wanted, cs)
+                                                             : text.compare(wanted, cs) == 0;
+            if (match && rowValue(*viewRow(i), field, false).isValid()) {
+                found = i;
+                break;
+            }
+        }
+    } else {
+        QVariant probe;
+        try {
+            probe = field.normalized(value);
+        } catch (const DataError &) {
+            return false;
+        }
+        if (!probe.isValid())
+            return false;
+        const auto it = field.physicalIndex() >= 0 ? m_indexes.find(field.physicalIndex()) : m_indexes.end();
+        if (it != m_indexes.end()) {
+            if (const ColumnIndex::Bucket *bucket = it->second->find(probe)) {
+                for (Row *r : *bucket) {
+                    const int i = viewIndexOf(r);
+                    if (i >= 0) {
+                        found = i;
+                        break;
+                    }
+                }
+            }
+        } else {
+            for (int i = 0, n = viewCount(); i < n; ++i) {
+                if (sameValue(rowValue(*viewRow(i), field, false), probe)) {
+                    found = i;
+                    break;
+                }
+            }
+        }
+    }
+    if (found < 0)
+        return false;
+    setCurrent(found, false, false);
+    emitMoved();
+    return true;
+}
+
+// ---- filtering ---------------------------------------------------------------
+
+void Cursor::setFilter(const QString &text)
+{
+    if (!m_filtered || !isOpen()) {
+        m_filterText = text;
+        m_filter.reset();
+        return;
+    }
+    std::unique_ptr<FilterExpression> parsed;
+    try {
+        parsed = FilterExpression::parse(text, *this);
+    } catch (const DataError &e) {
+        fail(e.message());
+    }
+    checkBrowseMode();
+    m_filterText = text;
+    m_filter = std::move(parsed);
+    rebuildView();
+    setCurrent(viewCount() > 0 ? 0 : -1, true, viewCount() == 0);
+    emit rowsReset();
+    emitMoved();
+}
+
+void Cursor::setFiltered(bool on)
+{
+    if (!isOpen()) {
+        m_filtered = on;
+        m_filter.reset();
+        return;
+    }
+    std::unique_ptr<FilterExpression> parsed;
+    if (on) {
+        try {
+            parsed = FilterExpression::parse(m_filterText, *this);
+        } catch (const DataError &e) {
+            fail(e.message());
+        }
+    }
+    checkBrowseMode();
+    m_filtered = on;
+    m_filter = std::move(parsed);
+    rebuildView();
+    setCurrent(viewCount() > 0 ? 0 : -1, true, viewCount() == 0);
+    emit rowsReset();
+    emitMoved();
+}

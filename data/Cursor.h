@@ -1,0 +1,248 @@
+#pragma once
+
+#include "Field.h"
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QVariant>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class DataSource;
+class Database;
+class FilterExpression;
+
+// A cursor: an ordered set of rows held in memory, with at most one current
+// record, the browse/edit/insert states and an edit buffer.
+//
+// Vocabulary: open fetches the rows and makes the first current; moving,
+// locating, filtering and looking up while editing first ends the editing (a
+// changed record is posted, an unchanged one cancelled); next on the last row
+// leaves the cursor at end on that row. Errors are DataError exceptions whose
+// message starts with the cursor's name, a colon and a blank, except the
+// database's own refusals, which carry the database layer's message.
+//
+// Signals: stateChanged when the state changes; currentChanged once the new
+// current record can be read (also after a post or cancel, when the values shown
+// may differ); rowsReset when the visible rows were replaced (open, close, filter,
+// master move, refresh); rowInserted/rowRemoved/rowMoved/rowChanged for single
+// rows (indexes into the visible rows); fieldChanged when a field of the record
+// being edited was written.
+class Cursor : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+
+    enum LocateOption { NoOptions = 0, CaseInsensitive = 1, PartialKey = 2 };
+    Q_DECLARE_FLAGS(LocateOptions, LocateOption)
+
+    explicit Cursor(QString name, QObject *parent = nullptr);
+    ~Cursor() override;
+
+    const QString &name() const { return m_name; }
+
+    // Structure, declared before the first open.
+    Field &addField(const QString &name, Field::Kind kind, int size = 0);
+    Field &addLookupField(const QString &name, Field::Kind kind, int size, const QString &keyField,
+                          Cursor &lookupCursor, const QString &lookupKeyField, const QString &resultField);
+    // Columns, separated by ';', by which the rows are kept in ascending order.
+    void setSortOrder(const QString &fields);
+    QString sortOrder() const { return m_sortOrderText; }
+    // Keeps a hash index on a stored field, for lookups and locates by it.
+    void addIndex(const QString &field);
+    // This cursor shows only the rows whose `detailField` equals `masterField`
+    // of the master's current record, and fills that field on append and insert.
+    void setMaster(Cursor &master, const QString &masterField, const QString &detailField);
+    Cursor *master() const { return m_master; }
+    // When set, a lookup field of the record being edited keeps the value it had
+    // when the editing began until the record is posted.
+    void setLookupsFrozenWhileEditing(bool frozen) { m_freezeLookups = frozen; }
+
+    // Fields by name, in any letter case.
+    Field *findField(const QString &name) const;
+    Field &fieldByName(const QString &name) const;
+    int fieldCount() const { return static_cast<int>(m_fields.size()); }
+    Field &field(int index) const { return *m_fields[static_cast<size_t>(index)]; }
+
+    // Opening and closing.
+    void open();
+    void close();
+    void refresh();
+    bool isOpen() const { return m_state != State::Inactive; }
+    State state() const { return m_state; }
+    bool isEditing() const { return m_state == State::Edit || m_state == State::Insert; }
+    virtual bool canModify() const;
+
+    // Position.
+    bool isEmpty() const { return recordCount() == 0; }
+    int recordCount() const;
+    // Index of the current record among the visible rows; -1 when there is none.
+    int recNo() const { return m_current; }
+    bool atEnd() const { return m_eof; }
+    bool atBeginning() const { return m_bof; }
+    void first();
+    void last();
+    void next();
+    void prior();
+    void moveBy(int distance);
+    void moveTo(int index);
+
+    // Editing.
+    void append();
+    void insert();
+    void edit();
+    void post();
+    void cancel();
+    void remove();
+    bool isModified() const { return m_modified; }
+    // Ends any editing: posts a changed record, cancels an unchanged one.
+    void checkBrowseMode();
+
+    // Searching.
+    QVariant lookup(const QString &keyField, const QVariant &keyValue, const QString &resultField);
+    bool locate(const QString &field, const QVariant &value, LocateOptions options = NoOptions);
+
+    // Filtering.
+    void setFilter(const QString &text);
+    const QString &filter() const { return m_filterText; }
+    void setFiltered(bool on);
+    bool isFiltered() const { return m_filtered; }
+
+    // Values.
+    QVariant value(const Field &field) const;
+    void setValue(Field &field, const QVariant &value);
+    QVariant value(const QString &fieldName) const { return value(fieldByName(fieldName)); }
+    void setValue(const QString &fieldName, const QVariant &v) { setValue(fieldByName(fieldName), v); }
+    // A visible row's value, as a grid shows it (the edit buffer for the current
+    // record while editing).
+    QVariant valueAt(int row, const Field &field) const;
+    bool isPendingRow(int row) const;
+
+    // Bound controls that hold typed text register through their data source;
+    // the cursor asks them to write it before a post.
+    void attachDataSource(DataSource *source);
+    void detachDataSource(DataSource *source);
+
+signals:
+    void stateChanged();
+    void currentChanged();
+    void rowsReset();
+    void rowInserted(int row);
+    void rowRemoved(int row);
+    void rowMoved(int from, int to);
+    void rowChanged(int row);
+    void fieldChanged(const Field *field);
+
+protected:
+    struct Row
+    {
+        std::vector<QVariant> values;
+        std::vector<QString> sortKeys; // folded texts of the text sort fields
+        qsizetype allPos = 0;
+        bool pending = false;
+    };
+
+    // Subclasses fetch the rows at open (through addFetchedRow) and write them.
+    virtual void doFetch() = 0;
+    // Writes a new row; returns the key it received (or an invalid value).
+    virtual QVariant doInsert(const std::vector<QVariant> &values);
+    virtual void doUpdate(const std::vector<QVariant> &before, const std::vector<QVariant> &after);
+    virtual void doDelete(const std::vector<QVariant> &values);
+    virtual Database *database() const { return nullptr; }
+
+    void addFetchedRow(std::vector<QVariant> &&values);
+    void reserveRows(qsizetype count) { m_all.reserve(static_cast<size_t>(count)); }
+    // Drops every field; for query cursors whose columns follow their SQL.
+    void clearFields();
+    int physicalCount() const { return m_physicalCount; }
+    [[noreturn]] void fail(const QString &message) const;
+    void checkActive() const;
+    const Field *keyField() const;
+
+private:
+    friend class FilterExpression;
+    class ColumnIndex;
+
+    // The rows: all rows in cursor order (owning), and the visible ones.
+    int viewCount() const;
+    Row *viewRow(int i) const;
+    int viewIndexOf(const Row *row) const;
+    void insertIntoView(Row *row);
+    void removeFromView(const Row *row);
+    void renumberFrom(qsizetype pos);
+    void rebuildView();
+    bool passesView(const Row &row) const;
+
+    QVariant rowValue(const Row &row, const Field &field, bool useBuffer) const;
+    QVariant computeLookup(const Field &field, const std::vector<QVariant> &values) const;
+    // First row (all rows, cursor order) whose stored field equals value.
+    const Row *findRow(int physicalIndex, const QVariant &value) const;
+    static bool sameValue(const QVariant &a, const QVariant &b);
+
+    // Sorting.
+    void computeSortKeys(Row &row) const;
+    bool lessInOrder(const Row &a, const Row &b) const;
+    void sortAll();
+    qsizetype sortedPosition(const Row &row) const;
+    void repositionAfterPost(Row *row);
+
+    // Indexes.
+    void indexAdd(Row *row);
+    void indexRemove(Row *row);
+
+    void setCurrent(int index, bool bof, bool eof);
+    void emitMoved();
+    void notifyDetails();
+    void masterChanged();
+    QVariant masterLinkValue() const;
+    void updateRecord();
+    void checkEditing() const;
+    void checkCanModify() const;
+    void startInsert(bool appendAtEnd);
+    void removeRow(Row *row);
+    void restoreRow(std::unique_ptr<Row> row, qsizetype allPos);
+
+    QString m_name;
+    std::vector<std::unique_ptr<Field>> m_fields;
+    QHash<QString, int> m_fieldByName;
+    int m_physicalCount = 0;
+
+    std::vector<std::unique_ptr<Row>> m_all;
+    std::vector<Row *> m_view;
+    bool m_viewIsAll = true;
+    int m_current = -1;
+    bool m_bof = true;
+    bool m_eof = true;
+    State m_state = State::Inactive;
+
+    std::vector<QVariant> m_buffer;
+    std::vector<QVariant> m_frozenLookups;
+    bool m_modified = false;
+    Row *m_editRow = nullptr;
+    Row *m_beforeInsert = nullptr;
+
+    QString m_filterText;
+    bool m_filtered = false;
+    std::unique_ptr<FilterExpression> m_filter;
+
+    QString m_sortOrderText;
+    std::vector<int> m_sortFields; // physical indexes
+
+    QPointer<Cursor> m_master;
+    QString m_masterFieldName;
+    int m_linkField = -1; // physical index in this cursor
+    QVariant m_linkValue;
+    std::vector<QPointer<Cursor>> m_details;
+    bool m_freezeLookups = false;
+
+    std::map<int, std::unique_ptr<ColumnIndex>> m_indexes;
+    std::vector<QPointer<DataSource>> m_dataSources;
+};
+
+Q_DECLARE_OPERATORS_FOR_FLAGS(Cursor::LocateOptions)

@@ -1,0 +1,245 @@
+#include "Database.h"
+
+#include "DataError.h"
+#include "DateTimes.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QUrl>
+
+Database::Database(QString connectionName) : m_connectionName(std::move(connectionName)) {}
+
+Database::~Database()
+{
+    close();
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+bool Database::isOpen() const
+{
+    return QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen();
+}
+
+void Database::close()
+{
+    if (QSqlDatabase::contains(m_connectionName)) {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        db.close();
+    }
+    m_catalog.clear();
+}
+
+void Database::open(const QString &filePath)
+{
+    close();
+    m_filePath = filePath;
+    const QFileInfo info(filePath);
+    if (!info.exists())
+        throw DataError(QStringLiteral("Could not find file '%1'.").arg(QDir::toNativeSeparators(info.absoluteFilePath())));
+    if (!info.isFile())
+        throw DataError(QStringLiteral("'%1' is not a database file.").arg(QDir::toNativeSeparators(info.absoluteFilePath())));
+
+    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
+                          ? QSqlDatabase::database(m_connectionName, false)
+                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    // mode=rw: open an existing file for reading and writing, never create one.
+    QUrl uri = QUrl::fromLocalFile(info.absoluteFilePath());
+    uri.setQuery(QStringLiteral("mode=rw"));
+    db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeout));
+    if (!db.open()) {
+        const QString message = describe(db.lastError(), Operation::Read);
+        db.close();
+        throw DataError(message);
+    }
+    try {
+        // The first read shows whether the file is a database at all.
+        QSqlQuery probe = prepare(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        exec(probe);
+        for (const char *pragma : {"PRAGMA foreign_keys = ON", "PRAGMA synchronous = FULL"}) {
+            QSqlQuery q = prepare(QString::fromLatin1(pragma));
+            exec(q);
+        }
+        readCatalog();
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void Database::readCatalog()
+{
+    m_catalog.clear();
+    QSqlQuery tables = prepare(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+    exec(tables);
+    QStringList names;
+    while (tables.next())
+        names << tables.value(0).toString();
+    for (const QString &table : names) {
+        QSqlQuery info = prepare(QStringLiteral("SELECT name, type FROM pragma_table_info(?)"));
+        info.addBindValue(table);
+        exec(info);
+        while (info.next())
+            m_catalog.insert(table.toLower() + u'.' + info.value(0).toString().toLower(),
+                             kindOfDeclaredType(info.value(1).toString()));
+    }
+}
+
+std::optional<Field::Kind> Database::declaredKind(const QString &table, const QString &column) const
+{
+    const auto it = m_catalog.constFind(table.toLower() + u'.' + column.toLower());
+    if (it == m_catalog.cend())
+        return std::nullopt;
+    return it.value();
+}
+
+Field::Kind Database::kindOfDeclaredType(const QString &declared)
+{
+    const QString t = declared.trimmed().toUpper();
+    if (t == u"CURRENCY" || t == u"MONEY")
+        return Field::Kind::Money;
+    if (t == u"DATETIME" || t == u"DATE")
+        return Field::Kind::DateTime;
+    if (t == u"SMALLINT")
+        return Field::Kind::SmallInt;
+    if (t.contains(u"INT"))
+        return Field::Kind::Integer;
+    if (t == u"BLOB")
+        return Field::Kind::Blob;
+    if (t.startsWith(u"VARCHAR") || t.startsWith(u"CHAR"))
+        return Field::Kind::Text;
+    return Field::Kind::Memo;
+}
+
+QSqlQuery Database::prepare(const QString &sql, Operation op)
+{
+    if (!isOpen())
+        throw DataError(QStringLiteral("The database is not open"));
+    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+    q.setForwardOnly(true);
+    if (!q.prepare(sql))
+        throw DataError(describe(q.lastError(), op));
+    return q;
+}
+
+void Database::exec(QSqlQuery &query, Operation op)
+{
+    if (!query.exec())
+        throw DataError(describe(query.lastError(), op));
+}
+
+QString Database::describe(const QSqlError &error, Operation op)
+{
+    QString engine = error.databaseText().trimmed();
+    if (engine.isEmpty())
+        engine = error.text().trimmed();
+    if (engine.contains(u"FOREIGN KEY constraint failed")) {
+        if (op == Operation::Delete)
+            return QStringLiteral("The record cannot be deleted because other records refer to it (%1)").arg(engine);
+        return QStringLiteral("The record refers to a record that does not exist (%1)").arg(engine);
+    }
+    if (engine.contains(u"database is locked") || engine.contains(u"database table is locked"))
+        return QStringLiteral("The database file is in use by another program; try again in a moment (%1)").arg(engine);
+    if (engine.contains(u"readonly database"))
+        return QStringLiteral("The database file cannot be written: it is read-only (%1)").arg(engine);
+    if (engine.contains(u"UNIQUE constraint failed"))
+        return QStringLiteral("The value is already used by another record (%1)").arg(engine);
+    return engine;
+}
+
+QVariant Database::toStorage(Field::Kind kind, const QVariant &v)
+{
+    if (!v.isValid())
+        return QVariant();
+    switch (kind) {
+    case Field::Kind::Money:
+        return QVariant::fromValue<qlonglong>(v.value<Money>().raw());
+    case Field::Kind::DateTime:
+        return DateTimes::toCanonical(v.toDateTime());
+    case Field::Kind::AutoKey:
+    case Field::Kind::Integer:
+    case Field::Kind::SmallInt:
+        return QVariant::fromValue<qlonglong>(v.toLongLong());
+    case Field::Kind::Blob:
+        return v.toByteArray();
+    case Field::Kind::Text:
+    case Field::Kind::Memo:
+        return v.toString();
+    }
+    return v;
+}
+
+QVariant Database::fromStorage(Field::Kind kind, const QVariant &stored)
+{
+    if (!stored.isValid() || stored.isNull())
+        return QVariant();
+    switch (kind) {
+    case Field::Kind::Money: {
+        if (stored.metaType().id() == QMetaType::QString) {
+            const auto m = Money::parse(stored.toString(), u".");
+            return m ? QVariant::fromValue(*m) : QVariant();
+        }
+        return QVariant::fromValue(Money::fromRaw(stored.toLongLong()));
+    }
+    case Field::Kind::DateTime: {
+        const auto dt = DateTimes::fromCanonical(stored.toString());
+        return dt ? QVariant(*dt) : QVariant();
+    }
+    case Field::Kind::AutoKey:
+    case Field::Kind::Integer:
+    case Field::Kind::SmallInt: {
+        if (stored.metaType().id() == QMetaType::QString) {
+            bool ok = false;
+            const qlonglong n = stored.toString().toLongLong(&ok);
+            return ok ? QVariant::fromValue<qlonglong>(n) : QVariant();
+        }
+        return QVariant::fromValue<qlonglong>(stored.toLongLong());
+    }
+    case Field::Kind::Blob:
+        return stored.toByteArray();
+    case Field::Kind::Text:
+    case Field::Kind::Memo:
+        return stored.toString();
+    }
+    return stored;
+}
+
+// ---- transactions ------------------------------------------------------------
+
+Database::Transaction::Transaction(Database &db) : m_db(db)
+{
+    if (db.m_transaction)
+        throw DataError(QStringLiteral("A transaction is already in progress"));
+    QSqlQuery q = db.prepare(QStringLiteral("BEGIN IMMEDIATE"));
+    db.exec(q);
+    db.m_transaction = this;
+}
+
+Database::Transaction::~Transaction()
+{
+    if (m_done)
+        return;
+    m_db.m_transaction = nullptr;
+    if (m_db.isOpen()) {
+        QSqlQuery q(QSqlDatabase::database(m_db.m_connectionName, false));
+        q.exec(QStringLiteral("ROLLBACK"));
+    }
+    for (auto it = m_undo.rbegin(); it != m_undo.rend(); ++it)
+        (*it)();
+}
+
+void Database::Transaction::commit()
+{
+    QSqlQuery q = m_db.prepare(QStringLiteral("COMMIT"));
+    m_db.exec(q);
+    m_done = true;
+    m_db.m_transaction = nullptr;
+    m_undo.clear();
+}
+
+void Database::Transaction::addUndo(std::function<void()> undo)
+{
+    m_undo.push_back(std::move(undo));
+}

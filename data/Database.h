@@ -1,0 +1,82 @@
+#pragma once
+
+#include "Field.h"
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+// The one connection to the database file. It never creates a file: a missing
+// file, a locked one or one that is not a database makes open() fail with a
+// DataError carrying the engine's message. Every statement is parameterised.
+class Database
+{
+public:
+    // Several writes that belong together: rolled back, database and cursors
+    // alike, unless commit() is reached. One at a time.
+    class Transaction
+    {
+    public:
+        explicit Transaction(Database &db);
+        ~Transaction();
+        Transaction(const Transaction &) = delete;
+        Transaction &operator=(const Transaction &) = delete;
+
+        void commit();
+        // Cursors register how to undo their in-memory change should the
+        // transaction roll back.
+        void addUndo(std::function<void()> undo);
+
+    private:
+        Database &m_db;
+        bool m_done = false;
+        std::vector<std::function<void()>> m_undo;
+    };
+
+    enum class Operation { Read, Insert, Update, Delete };
+
+    explicit Database(QString connectionName);
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    void open(const QString &filePath);
+    // How long a statement waits for a lock held by another program (ms).
+    void setBusyTimeout(int milliseconds) { m_busyTimeout = milliseconds; }
+    void close();
+    bool isOpen() const;
+    const QString &filePath() const { return m_filePath; }
+
+    // Prepares a statement; throws DataError when the engine refuses it.
+    QSqlQuery prepare(const QString &sql, Operation op = Operation::Read);
+    // Runs a prepared statement with its bound values; throws DataError.
+    void exec(QSqlQuery &query, Operation op = Operation::Read);
+
+    // The kind a column's declared type stands for (CURRENCY is money, DATETIME
+    // a date-time, ...), from the schema read at open.
+    std::optional<Field::Kind> declaredKind(const QString &table, const QString &column) const;
+
+    // Values between memory and the file's representation.
+    static QVariant toStorage(Field::Kind kind, const QVariant &value);
+    static QVariant fromStorage(Field::Kind kind, const QVariant &stored);
+    static Field::Kind kindOfDeclaredType(const QString &declared);
+
+    Transaction *activeTransaction() const { return m_transaction; }
+
+    // The user's message for an engine error.
+    static QString describe(const QSqlError &error, Operation op);
+
+private:
+    void readCatalog();
+
+    QString m_connectionName;
+    QString m_filePath;
+    QHash<QString, Field::Kind> m_catalog; // "table.column", lower case
+    Transaction *m_transaction = nullptr;
+    int m_busyTimeout = 10000;
+};

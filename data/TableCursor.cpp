@@ -1,0 +1,136 @@
+#include "TableCursor.h"
+
+#include "DataError.h"
+#include "Database.h"
+
+#include <QSqlError>
+#include <QSqlRecord>
+
+namespace {
+
+QString quotedName(const QString &name)
+{
+    QString s = name;
+    s.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + s + u'"';
+}
+
+} // namespace
+
+TableCursor::TableCursor(Database &db, const QString &name, const QString &table, QObject *parent)
+    : Cursor(name, parent), m_db(db), m_table(table)
+{
+}
+
+std::vector<const Field *> TableCursor::storedFields() const
+{
+    std::vector<const Field *> out;
+    for (int i = 0; i < fieldCount(); ++i)
+        if (field(i).physicalIndex() >= 0)
+            out.push_back(&field(i));
+    return out;
+}
+
+void TableCursor::doFetch()
+{
+    const auto fields = storedFields();
+    QStringList columns;
+    for (const Field *f : fields)
+        columns << quotedName(f->name());
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columns.join(u", "), quotedName(m_table));
+    // Let the engine deliver the rows nearly in order (an index may serve it);
+    // the cursor's own comparison has the last word.
+    if (!sortOrder().isEmpty()) {
+        QStringList order;
+        for (const QString &part : sortOrder().split(u';', Qt::SkipEmptyParts))
+            order << quotedName(part.trimmed());
+        sql += QStringLiteral(" ORDER BY ") + order.join(u", ");
+    }
+    QSqlQuery q = m_db.prepare(sql);
+    m_db.exec(q);
+    const int n = static_cast<int>(fields.size());
+    std::vector<Field::Kind> kinds;
+    for (const Field *f : fields)
+        kinds.push_back(f->kind());
+    while (q.next()) {
+        std::vector<QVariant> values(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i)
+            values[static_cast<size_t>(i)] = Database::fromStorage(kinds[static_cast<size_t>(i)], q.value(i));
+        addFetchedRow(std::move(values));
+    }
+    if (q.lastError().isValid())
+        throw DataError(Database::describe(q.lastError(), Database::Operation::Read));
+    q.finish();
+}
+
+QVariant TableCursor::doInsert(const std::vector<QVariant> &values)
+{
+    QStringList columns, marks;
+    std::vector<const Field *> written;
+    for (const Field *f : storedFields()) {
+        if (f->kind() == Field::Kind::AutoKey)
+            continue;
+        columns << quotedName(f->name());
+        marks << QStringLiteral("?");
+        written.push_back(f);
+    }
+    QSqlQuery q = m_db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                   .arg(quotedName(m_table), columns.join(u", "), marks.join(u", ")),
+                               Database::Operation::Insert);
+    for (const Field *f : written)
+        q.addBindValue(Database::toStorage(f->kind(), values[static_cast<size_t>(f->physicalIndex())]));
+    m_db.exec(q, Database::Operation::Insert);
+    const QVariant key = q.lastInsertId();
+    return key.isValid() ? QVariant::fromValue<qlonglong>(key.toLongLong()) : QVariant();
+}
+
+QString TableCursor::whereRowIs(const std::vector<const Field *> &fields) const
+{
+    QStringList parts;
+    for (const Field *f : fields)
+        parts << QStringLiteral("%1 IS ?").arg(quotedName(f->name()));
+    return parts.join(QStringLiteral(" AND "));
+}
+
+void TableCursor::doUpdate(const std::vector<QVariant> &before, const std::vector<QVariant> &after)
+{
+    const auto fields = storedFields();
+    QStringList sets;
+    std::vector<const Field *> changed;
+    for (const Field *f : fields) {
+        const auto i = static_cast<size_t>(f->physicalIndex());
+        if (f->kind() == Field::Kind::AutoKey)
+            continue;
+        if (Database::toStorage(f->kind(), before[i]) != Database::toStorage(f->kind(), after[i])
+            || before[i].isValid() != after[i].isValid()) {
+            sets << QStringLiteral("%1 = ?").arg(quotedName(f->name()));
+            changed.push_back(f);
+        }
+    }
+    if (changed.empty())
+        return;
+    QSqlQuery q = m_db.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                                   .arg(quotedName(m_table), sets.join(u", "), whereRowIs(fields)),
+                               Database::Operation::Update);
+    for (const Field *f : changed)
+        q.addBindValue(Database::toStorage(f->kind(), after[static_cast<size_t>(f->physicalIndex())]));
+    for (const Field *f : fields)
+        q.addBindValue(Database::toStorage(f->kind(), before[static_cast<size_t>(f->physicalIndex())]));
+    m_db.exec(q, Database::Operation::Update);
+    if (q.numRowsAffected() != 1)
+        throw DataError(QStringLiteral("The record was changed or deleted by another program since it was read; "
+                                       "your changes were not saved"));
+}
+
+void TableCursor::doDelete(const std::vector<QVariant> &values)
+{
+    const auto fields = storedFields();
+    QSqlQuery q = m_db.prepare(QStringLiteral("DELETE FROM %1 WHERE %2").arg(quotedName(m_table), whereRowIs(fields)),
+                               Database::Operation::Delete);
+    for (const Field *f : fields)
+        q.addBindValue(Database::toStorage(f->kind(), values[static_cast<size_t>(f->physicalIndex())]));
+    m_db.exec(q, Database::Operation::Delete);
+    if (q.numRowsAffected() != 1)
+        throw DataError(QStringLiteral("The record was changed or deleted by another program since it was read; "
+                                       "it was not deleted"));
+}

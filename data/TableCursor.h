@@ -1,0 +1,33 @@
+#pragma once
+
+#include "Cursor.h"
+
+class Database;
+
+// A cursor over all rows of one table. Its fields are declared by the data
+// module; posts and deletes write one row at once. Updates and deletes name the
+// row by its key and by every value read, so a row that another program changed
+// or removed meanwhile is refused instead of overwritten.
+class TableCursor : public Cursor
+{
+    Q_OBJECT
+
+public:
+    TableCursor(Database &db, const QString &name, const QString &table, QObject *parent = nullptr);
+
+    const QString &tableName() const { return m_table; }
+
+protected:
+    void doFetch() override;
+    QVariant doInsert(const std::vector<QVariant> &values) override;
+    void doUpdate(const std::vector<QVariant> &before, const std::vector<QVariant> &after) override;
+    void doDelete(const std::vector<QVariant> &values) override;
+    Database *database() const override { return &m_db; }
+
+private:
+    std::vector<const Field *> storedFields() const;
+    QString whereRowIs(const std::vector<const Field *> &fields) const;
+
+    Database &m_db;
+    QString m_table;
+};

@@ -1,0 +1,156 @@
+#include "UDM.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QUuid>
+
+TDM *DM = nullptr;
+
+namespace {
+using K = Field::Kind;
+}
+
+TDM::TDM(const QString &folder, QObject *parent)
+    : QObject(parent), Cnx(QStringLiteral("Cnx-") + QUuid::createUuid().toString(QUuid::WithoutBraces)),
+      m_folder(folder)
+{
+    setObjectName(QStringLiteral("DM"));
+
+    THuespedes = new TableCursor(Cnx, QStringLiteral("THuespedes"), QStringLiteral("Huespedes"), this);
+    THuespedes->addField(QStringLiteral("IdHuesped"), K::AutoKey);
+    THuespedes->addField(QStringLiteral("Nombre"), K::Text, 50);
+    THuespedes->addField(QStringLiteral("DNI"), K::Text, 50);
+    THuespedes->addField(QStringLiteral("Domicilio"), K::Text, 50);
+    THuespedes->addField(QStringLiteral("Telefono"), K::Text, 50);
+    THuespedes->addField(QStringLiteral("EMail"), K::Text, 50);
+    THuespedes->setSortOrder(QStringLiteral("nombre"));
+
+    TTiposDeHabitacion = new TableCursor(Cnx, QStringLiteral("TTiposDeHabitacion"), QStringLiteral("TiposDeHabitacion"), this);
+    TTiposDeHabitacion->addField(QStringLiteral("IdTipo"), K::AutoKey);
+    TTiposDeHabitacion->addField(QStringLiteral("Nombre"), K::Text, 50).setDisplayWidth(20);
+    TTiposDeHabitacion->addField(QStringLiteral("Precio"), K::Money).setDisplayWidth(8).setCurrency(true);
+    TTiposDeHabitacion->addField(QStringLiteral("Foto"), K::Blob);
+    TTiposDeHabitacion->addField(QStringLiteral("Descripcion"), K::Text, 255).setDisplayWidth(30);
+    TTiposDeHabitacion->addField(QStringLiteral("Comodidades"), K::Memo).setDisplayWidth(30);
+    TTiposDeHabitacion->addField(QStringLiteral("Capacidad"), K::SmallInt).setDisplayWidth(2);
+
+    THabitaciones = new TableCursor(Cnx, QStringLiteral("THabitaciones"), QStringLiteral("Habitaciones"), this);
+    THabitaciones->addField(QStringLiteral("idHabitacion"), K::AutoKey);
+    THabitaciones->addField(QStringLiteral("NroHabitacion"), K::Text, 255).setDisplayWidth(4).setAlignment(Qt::AlignRight);
+    THabitaciones->addField(QStringLiteral("Piso"), K::SmallInt).setDisplayWidth(3);
+    THabitaciones->addField(QStringLiteral("Vista"), K::Text, 10);
+    THabitaciones->addField(QStringLiteral("IdTipo"), K::Integer);
+    THabitaciones->addLookupField(QStringLiteral("Tipo"), K::Text, 20, QStringLiteral("IdTipo"), *TTiposDeHabitacion,
+                                  QStringLiteral("IdTipo"), QStringLiteral("Nombre"))
+        .setDisplayWidth(10);
+    THabitaciones->setSortOrder(QStringLiteral("nrohabitacion"));
+    THabitaciones->addIndex(QStringLiteral("NroHabitacion"));
+
+    TServicios = new TableCursor(Cnx, QStringLiteral("TServicios"), QStringLiteral("Servicios"), this);
+    TServicios->addField(QStringLiteral("IdServicio"), K::AutoKey);
+    TServicios->addField(QStringLiteral("Nombre"), K::Text, 50).setDisplayWidth(20);
+    TServicios->addField(QStringLiteral("Precio"), K::Money).setDisplayWidth(8).setCurrency(true);
+    TServicios->setSortOrder(QStringLiteral("Nombre"));
+
+    TEstadias = new TableCursor(Cnx, QStringLiteral("TEstadias"), QStringLiteral("Estadias"), this);
+    TEstadias->addField(QStringLiteral("IdEstadia"), K::AutoKey);
+    TEstadias->addField(QStringLiteral("IdHuesped"), K::Integer);
+    TEstadias->addLookupField(QStringLiteral("Huesped"), K::Text, 35, QStringLiteral("IdHuesped"), *THuespedes,
+                              QStringLiteral("IdHuesped"), QStringLiteral("Nombre"));
+    TEstadias->addField(QStringLiteral("IdHabitacion"), K::Integer);
+    TEstadias->addLookupField(QStringLiteral("Habitacion"), K::Integer, 0, QStringLiteral("IdHabitacion"),
+                              *THabitaciones, QStringLiteral("idHabitacion"), QStringLiteral("NroHabitacion"));
+    TEstadias->addField(QStringLiteral("FechaIngreso"), K::DateTime);
+    TEstadias->addField(QStringLiteral("FechaEgreso"), K::DateTime);
+    TEstadias->addField(QStringLiteral("Estado"), K::Text, 10);
+    TEstadias->addField(QStringLiteral("Dias"), K::Integer);
+    TEstadias->addField(QStringLiteral("PrecioDiario"), K::Money).setDisplayWidth(8).setCurrency(true);
+    TEstadias->addField(QStringLiteral("PrecioFinal"), K::Money).setCurrency(true);
+    TEstadias->addIndex(QStringLiteral("IdHabitacion"));
+
+    TConsumosDeServicios = new TableCursor(Cnx, QStringLiteral("TConsumosDeServicios"),
+                                           QStringLiteral("ConsumoDeServicios"), this);
+    TConsumosDeServicios->addField(QStringLiteral("IdConsumo"), K::AutoKey);
+    TConsumosDeServicios->addField(QStringLiteral("IdEstadia"), K::Integer);
+    TConsumosDeServicios->addField(QStringLiteral("IdServicio"), K::Integer);
+    TConsumosDeServicios->addLookupField(QStringLiteral("Servicio"), K::Text, 50, QStringLiteral("IdServicio"),
+                                         *TServicios, QStringLiteral("IdServicio"), QStringLiteral("Nombre"))
+        .setDisplayWidth(25);
+    TConsumosDeServicios->addField(QStringLiteral("Cantidad"), K::Integer);
+    TConsumosDeServicios->addField(QStringLiteral("Precio"), K::Money).setDisplayWidth(8).setCurrency(true);
+    TConsumosDeServicios->addField(QStringLiteral("FechaHora"), K::DateTime)
+        .setDisplayFormat(QStringLiteral("dd/MM/YYYY hh:mm"));
+    TConsumosDeServicios->setSortOrder(QStringLiteral("IdEstadia;FechaHora"));
+    TConsumosDeServicios->setMaster(*TEstadias, QStringLiteral("IdEstadia"), QStringLiteral("IdEstadia"));
+    TConsumosDeServicios->setLookupsFrozenWhileEditing(true);
+
+    // The overlap test reads "ends before the first day or begins after the last";
+    // day texts are compared in the canonical form.
+    QHabitacionesOcupadas = new QueryCursor(Cnx, QStringLiteral("QHabitacionesOcupadas"), this);
+    QHabitacionesOcupadas->setSql({
+        QStringLiteral("SELECT H.NroHabitacion, O.*"),
+        QStringLiteral("FROM Estadias O"),
+        QStringLiteral("INNER JOIN Habitaciones H ON(O.IdHabitacion=H.idHabitacion)"),
+        QStringLiteral("WHERE   NOT (O.fechaEgreso < :FechaIni  OR O.fechaIngreso> :FechaFin) AND  (H.IdTipo= "
+                       ":IdTipoHab) AND (O.Estado <> 'Finalizada')"),
+        QStringLiteral("ORDER BY H.NroHabitacion"),
+    });
+
+    QHabitaconesMasPedidas = new QueryCursor(Cnx, QStringLiteral("QHabitaconesMasPedidas"), this);
+    QHabitaconesMasPedidas->setSql({
+        QStringLiteral("SELECT H.NroHabitacion, SUM(E.Dias) AS Dias "),
+        QStringLiteral("FROM Habitaciones  H"),
+        QStringLiteral("INNER JOIN Estadias E ON H.IdHabitacion=E.IdHabitacion"),
+        QStringLiteral("WHERE H.Vista = :Vista"),
+        QStringLiteral("GROUP BY H.Vista, H.NroHabitacion"),
+        QStringLiteral("ORDER BY 2 DESC,1"),
+    });
+
+    QEstadiasDeHuesped = new QueryCursor(Cnx, QStringLiteral("QEstadiasDeHuesped"), this);
+    QEstadiasDeHuesped->setSql({
+        QStringLiteral("SELECT E.FechaIngreso, E.FechaEgreso, H.NroHabitacion, H.Vista"),
+        QStringLiteral("FROM Estadias E"),
+        QStringLiteral("INNER JOIN Habitaciones H ON E.IdHabitacion=H.IdHabitacion"),
+        QStringLiteral("WHERE E.IdHuesped = :IdHuesped AND E.Estado='Facturada'"),
+        QStringLiteral("ORDER BY E.FechaIngreso"),
+    });
+
+    QHabitacionesPorTipo = new QueryCursor(Cnx, QStringLiteral("QHabitacionesPorTipo"), this);
+    QHabitacionesPorTipo->setSql({
+        QStringLiteral("SELECT *"),
+        QStringLiteral("FROM TiposDeHabitacion TDH"),
+        QStringLiteral("INNER JOIN Habitaciones H ON H.IdTipo=TDH.IdTipo"),
+        QStringLiteral("ORDER BY TDH.IdTipo, H.Piso, H.NroHabitacion"),
+    });
+
+    DHabitaciones = new DataSource(QStringLiteral("DHabitaciones"), THabitaciones, this);
+    DTiposDeHabitacion = new DataSource(QStringLiteral("DTiposDeHabitacion"), TTiposDeHabitacion, this);
+    DServicios = new DataSource(QStringLiteral("DServicios"), TServicios, this);
+    DHuespedes = new DataSource(QStringLiteral("DHuespedes"), THuespedes, this);
+    DEstadias = new DataSource(QStringLiteral("DEstadias"), TEstadias, this);
+    DConsumoDeServicios = new DataSource(QStringLiteral("DConsumoDeServicios"), TConsumosDeServicios, this);
+    DHabitaconesMasPedidas = new DataSource(QStringLiteral("DHabitaconesMasPedidas"), QHabitaconesMasPedidas, this);
+    DEstadiasDeHuesped = new DataSource(QStringLiteral("DEstadiasDeHuesped"), QEstadiasDeHuesped, this);
+}
+
+TDM::~TDM()
+{
+    if (DM == this)
+        DM = nullptr;
+}
+
+QString TDM::databasePath() const
+{
+    const QString folder = m_folder.isEmpty() ? QCoreApplication::applicationDirPath() : m_folder;
+    return QDir(folder).filePath(QString::fromLatin1(DatabaseFileName));
+}
+
+void TDM::DataModuleCreate()
+{
+    Cnx.close();
+    Cnx.open(databasePath());
+    for (Cursor *c : {static_cast<Cursor *>(THuespedes), static_cast<Cursor *>(TTiposDeHabitacion),
+                      static_cast<Cursor *>(THabitaciones), static_cast<Cursor *>(TServicios),
+                      static_cast<Cursor *>(TEstadias), static_cast<Cursor *>(TConsumosDeServicios)})
+        c->open();
+}

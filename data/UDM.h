@@ -1,0 +1,59 @@
+#pragma once
+
+#include "DataSource.h"
+#include "Database.h"
+#include "QueryCursor.h"
+#include "TableCursor.h"
+
+#include <QObject>
+
+// The data module: the one connection and every cursor and data source that the
+// windows share. Construction declares the cursors; DataModuleCreate() opens the
+// database file "Hotel.db" in the given folder and the six table cursors.
+class TDM : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr const char *DatabaseFileName = "Hotel.db";
+
+    // folder: where Hotel.db lives; empty means the executable's folder.
+    explicit TDM(const QString &folder = QString(), QObject *parent = nullptr);
+    ~TDM() override;
+
+    // Opens the connection, then THuespedes, TTiposDeHabitacion, THabitaciones,
+    // TServicios, TEstadias and TConsumosDeServicios, in that order. On failure
+    // throws DataError with the engine's message; cursors not yet open stay closed.
+    void DataModuleCreate();
+
+    QString databasePath() const;
+
+    Database Cnx;
+
+    TableCursor *THabitaciones;
+    TableCursor *TTiposDeHabitacion;
+    TableCursor *TServicios;
+    TableCursor *THuespedes;
+    TableCursor *TEstadias;
+    TableCursor *TConsumosDeServicios;
+
+    QueryCursor *QHabitacionesOcupadas;
+    QueryCursor *QHabitaconesMasPedidas;
+    QueryCursor *QEstadiasDeHuesped;
+    QueryCursor *QHabitacionesPorTipo;
+
+    DataSource *DHabitaciones;
+    DataSource *DTiposDeHabitacion;
+    DataSource *DServicios;
+    DataSource *DHuespedes;
+    DataSource *DEstadias;
+    DataSource *DConsumoDeServicios;
+    DataSource *DHabitaconesMasPedidas;
+    DataSource *DEstadiasDeHuesped;
+
+private:
+    QString m_folder;
+};
+
+// The single instance, created first at start-up and destroyed last.
+extern TDM *DM;

@@ -1,0 +1,285 @@
+#include "DataError.h"
+#include "Regional.h"
+#include "TestDatabase.h"
+#include "UDM.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+
+// The data module: opening the file, the shared cursors and the named queries.
+class TestDataModule : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QStringList column(Cursor &c, const QString &field)
+    {
+        QStringList out;
+        const Field &f = c.fieldByName(field);
+        for (c.first(); !c.atEnd(); c.next())
+            out << f.displayText();
+        return out;
+    }
+
+    static QList<Cursor *> tableCursors(TDM &dm)
+    {
+        return {dm.THuespedes, dm.TTiposDeHabitacion, dm.THabitaciones, dm.TServicios, dm.TEstadias,
+                dm.TConsumosDeServicios};
+    }
+
+    static QByteArray fileBytes(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        RegionalSettings s;
+        s.decimalSeparator = QStringLiteral(",");
+        s.thousandSeparator = QStringLiteral(".");
+        s.currencyPrefix = QStringLiteral("$ ");
+        Regional::setSettings(s);
+    }
+
+    void opensTheSixCursorsInOrder()
+    {
+        TestDatabase db;
+        const qint64 a = db.addRoomType(QStringLiteral("A"), money("10"));
+        const qint64 b = db.addRoomType(QStringLiteral("B"), money("20"));
+        db.addRoom(QStringLiteral("20"), a);
+        db.addRoom(QStringLiteral("10"), b);
+        TDM dm(db.folder());
+        QStringList opened;
+        for (Cursor *c : tableCursors(dm))
+            connect(c, &Cursor::stateChanged, this, [&opened, c] {
+                if (c->isOpen())
+                    opened << c->name();
+            });
+        dm.DataModuleCreate();
+        QCOMPARE(opened, QStringList({"THuespedes", "TTiposDeHabitacion", "THabitaciones", "TServicios", "TEstadias",
+                                      "TConsumosDeServicios"}));
+        for (Cursor *c : {static_cast<Cursor *>(dm.QHabitacionesOcupadas), static_cast<Cursor *>(dm.QEstadiasDeHuesped),
+                          static_cast<Cursor *>(dm.QHabitaconesMasPedidas), static_cast<Cursor *>(dm.QHabitacionesPorTipo)})
+            QVERIFY(!c->isOpen());
+        QCOMPARE(dm.THabitaciones->fieldByName(QStringLiteral("NroHabitacion")).asString(), QStringLiteral("10"));
+        QCOMPARE(dm.THabitaciones->fieldByName(QStringLiteral("Tipo")).asString(), QStringLiteral("B"));
+        // Display properties the windows rely on.
+        QCOMPARE(dm.TTiposDeHabitacion->fieldByName(QStringLiteral("Precio")).displayText(), QStringLiteral("$ 10,00"));
+        QCOMPARE(dm.THabitaciones->fieldByName(QStringLiteral("NroHabitacion")).alignment(), Qt::AlignRight);
+        QCOMPARE(dm.THabitaciones->fieldByName(QStringLiteral("Tipo")).displayWidth(), 10);
+        QCOMPARE(dm.TConsumosDeServicios->fieldByName(QStringLiteral("Servicio")).displayWidth(), 25);
+        QCOMPARE(dm.TServicios->fieldByName(QStringLiteral("Precio")).alignment(), Qt::AlignRight);
+    }
+
+    void startupFailures_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("openCursors");
+        QTest::newRow("missing file") << "missing" << "Could not find file" << 0;
+        QTest::newRow("random bytes") << "random" << "file is not a database" << 0;
+        QTest::newRow("truncated") << "truncated" << "" << 0;
+        QTest::newRow("locked by another program") << "locked" << "database is locked" << 0;
+        QTest::newRow("a table missing") << "no-table" << "no such table: Habitaciones" << 2;
+        QTest::newRow("a folder named like the file") << "folder" << "is not a database file" << 0;
+    }
+
+    void startupFailures()
+    {
+        QFETCH(QString, damage);
+        QFETCH(QString, message);
+        QFETCH(int, openCursors);
+        TestDatabase db;
+        db.addGuest(QStringLiteral("Ana"));
+        const QString path = db.path();
+        std::unique_ptr<QSqlDatabase> locker;
+        const QString lockName = QStringLiteral("locker");
+        if (damage == u"missing") {
+            QVERIFY(QFile::remove(path));
+        } else if (damage == u"random" || damage == u"truncated") {
+            const QByteArray original = fileBytes(path);
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            if (damage == u"random") {
+                QByteArray junk(8192, '\0');
+                for (int i = 0; i < junk.size(); ++i)
+                    junk[i] = char((i * 7919 + 13) % 251);
+                f.write(junk);
+            } else {
+                f.write(original.left(original.size() / 3));
+            }
+        } else if (damage == u"locked") {
+            db.closeConnection();
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), lockName);
+            other.setDatabaseName(path);
+            QVERIFY(other.open());
+            QSqlQuery q(other);
+            QVERIFY(q.exec(QStringLiteral("PRAGMA locking_mode = EXCLUSIVE")));
+            QVERIFY2(q.exec(QStringLiteral("BEGIN EXCLUSIVE")), qPrintable(q.lastError().text()));
+        } else if (damage == u"no-table") {
+            db.exec(QStringLiteral("PRAGMA foreign_keys = OFF"));
+            db.exec(QStringLiteral("DROP TABLE Habitaciones"));
+        } else if (damage == u"folder") {
+            QVERIFY(QFile::remove(path));
+            QVERIFY(QDir(db.folder()).mkdir(QStringLiteral("Hotel.db")));
+        }
+        const QStringList before = QDir(db.folder()).entryList(QDir::Files | QDir::Hidden);
+        const QByteArray bytesBefore = fileBytes(path);
+
+        TDM dm(db.folder());
+        dm.Cnx.setBusyTimeout(100);
+        QString error;
+        try {
+            dm.DataModuleCreate();
+        } catch (const DataError &e) {
+            error = e.message();
+        }
+        QVERIFY2(!error.isEmpty(), "opening did not fail");
+        if (!message.isEmpty())
+            QVERIFY2(error.contains(message), qPrintable(error));
+        int open = 0;
+        for (Cursor *c : tableCursors(dm))
+            open += c->isOpen() ? 1 : 0;
+        QCOMPARE(open, openCursors);
+        QVERIFY(!dm.TEstadias->isOpen());
+        try {
+            dm.TEstadias->first();
+            QFAIL("a closed cursor moved");
+        } catch (const DataError &e) {
+            QCOMPARE(e.message(), QStringLiteral("TEstadias: Cannot perform this operation on a closed dataset"));
+        }
+        if (damage != u"no-table") {
+            // The attempt creates and changes nothing.
+            QCOMPARE(QDir(db.folder()).entryList(QDir::Files | QDir::Hidden), before);
+            QCOMPARE(fileBytes(path), bytesBefore);
+        }
+        if (locker || QSqlDatabase::contains(lockName)) {
+            QSqlDatabase::database(lockName, false).close();
+        }
+        QSqlDatabase::removeDatabase(lockName);
+    }
+
+    // Rooms of type A: 101..104, one stay each, searched over 10/05 to 12/05.
+    void availabilityOverlap_data()
+    {
+        QTest::addColumn<QString>("checkIn");
+        QTest::addColumn<QString>("checkOut");
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<bool>("blocks");
+        QTest::newRow("ends on the first day") << "2014-05-08" << "2014-05-10" << "Ocupada" << true;
+        QTest::newRow("ends the day before") << "2014-05-08" << "2014-05-09" << "Ocupada" << false;
+        QTest::newRow("begins on the last day") << "2014-05-12" << "2014-05-14" << "Reservada" << true;
+        QTest::newRow("begins the day after") << "2014-05-13" << "2014-05-14" << "Reservada" << false;
+        QTest::newRow("covers the range") << "2014-05-01" << "2014-05-30" << "Reservada" << true;
+        QTest::newRow("inside the range") << "2014-05-11" << "2014-05-11" << "Ocupada" << true;
+        QTest::newRow("invoiced still blocks") << "2014-05-11" << "2014-05-12" << "Facturada" << true;
+        QTest::newRow("finished does not block") << "2014-05-11" << "2014-05-12" << "Finalizada" << false;
+    }
+
+    void availabilityOverlap()
+    {
+        QFETCH(QString, checkIn);
+        QFETCH(QString, checkOut);
+        QFETCH(QString, state);
+        QFETCH(bool, blocks);
+        TestDatabase db;
+        const qint64 a = db.addRoomType(QStringLiteral("A"), money("10"));
+        const qint64 b = db.addRoomType(QStringLiteral("B"), money("10"));
+        const qint64 guest = db.addGuest(QStringLiteral("Ana"));
+        const qint64 r102 = db.addRoom(QStringLiteral("102"), a);
+        db.addRoom(QStringLiteral("101"), a);
+        const qint64 r201 = db.addRoom(QStringLiteral("201"), b);
+        db.addStay(guest, r102, checkIn, checkOut, state);
+        // The same dates on a room of another type never count.
+        db.addStay(guest, r201, QStringLiteral("2014-05-01"), QStringLiteral("2014-05-30"), QStringLiteral("Ocupada"));
+        TDM dm(db.folder());
+        dm.DataModuleCreate();
+        QueryCursor &q = *dm.QHabitacionesOcupadas;
+        q.setParameter(QStringLiteral("fechaIni"), QDate(2014, 5, 10));
+        q.setParameter(QStringLiteral("FECHAFIN"), QDate(2014, 5, 12));
+        q.setParameter(QStringLiteral("IdTipoHab"), a);
+        q.open();
+        QCOMPARE(column(q, QStringLiteral("NroHabitacion")), blocks ? QStringList({"102"}) : QStringList());
+        QCOMPARE(q.fieldByName(QStringLiteral("Estado")).kind(), Field::Kind::Text);
+        q.close();
+    }
+
+    void rankingAndGuestQueries()
+    {
+        TestDatabase db;
+        const qint64 a = db.addRoomType(QStringLiteral("A"), money("10"));
+        const qint64 ana = db.addGuest(QStringLiteral("Ana"));
+        const qint64 beto = db.addGuest(QStringLiteral("Beto"));
+        const qint64 r9 = db.addRoom(QStringLiteral("9"), a, 1, QStringLiteral("Mar"));
+        const qint64 r10 = db.addRoom(QStringLiteral("10"), a, 1, QStringLiteral("Mar"));
+        const qint64 r11 = db.addRoom(QStringLiteral("11"), a, 1, QStringLiteral("Mar"));
+        db.addRoom(QStringLiteral("12"), a, 1, QStringLiteral("Mar"));
+        const qint64 r20 = db.addRoom(QStringLiteral("20"), a, 2, QStringLiteral("Ciudad"));
+        db.addStay(ana, r9, QStringLiteral("2014-01-10"), QStringLiteral("2014-01-12"), QStringLiteral("Facturada")); // 3
+        db.addStay(ana, r10, QStringLiteral("2014-01-01"), QStringLiteral("2014-01-03"), QStringLiteral("Facturada")); // 3
+        db.addStay(beto, r11, QStringLiteral("2014-01-01"), QStringLiteral("2014-01-01"), QStringLiteral("Ocupada")); // 1
+        db.addStay(beto, r11, QStringLiteral("2014-02-01"), QStringLiteral("2014-02-04"), QStringLiteral("Reservada")); // 4
+        db.addStay(ana, r20, QStringLiteral("2014-03-01"), QStringLiteral("2014-03-01"), QStringLiteral("Ocupada"));
+        TDM dm(db.folder());
+        dm.DataModuleCreate();
+
+        QueryCursor &rank = *dm.QHabitaconesMasPedidas;
+        rank.setParameter(QStringLiteral("vista"), QStringLiteral("Mar"));
+        rank.open();
+        // Most days first; ties by the number as text ("10" before "9"); rooms without stays absent.
+        QCOMPARE(column(rank, QStringLiteral("NroHabitacion")), QStringList({"11", "10", "9"}));
+        QCOMPARE(column(rank, QStringLiteral("Dias")), QStringList({"5", "3", "3"}));
+        QCOMPARE(rank.fieldByName(QStringLiteral("Dias")).kind(), Field::Kind::Integer);
+        rank.close();
+        rank.setParameter(QStringLiteral("Vista"), QStringLiteral("Interior"));
+        rank.open();
+        QVERIFY(rank.isEmpty());
+
+        QueryCursor &stays = *dm.QEstadiasDeHuesped;
+        stays.setParameter(QStringLiteral("IdHuesped"), ana);
+        stays.open();
+        QCOMPARE(column(stays, QStringLiteral("NroHabitacion")), QStringList({"10", "9"}));
+        QCOMPARE(column(stays, QStringLiteral("FechaIngreso")), QStringList({"01/01/2014", "10/01/2014"}));
+        QCOMPARE(stays.fieldByName(QStringLiteral("FechaIngreso")).kind(), Field::Kind::DateTime);
+        stays.close();
+        stays.setParameter(QStringLiteral("IdHuesped"), beto);
+        stays.open();
+        QVERIFY(stays.isEmpty());
+        stays.close();
+        stays.setParameter(QStringLiteral("IdHuesped"), QVariant());
+        stays.open();
+        QVERIFY(stays.isEmpty());
+    }
+
+    void roomsByTypeQuery()
+    {
+        TestDatabase db;
+        const qint64 a = db.addRoomType(QStringLiteral("Doble"), money("12.5"));
+        db.addRoomType(QStringLiteral("Sin habitaciones"), money("10"));
+        db.addRoom(QStringLiteral("201"), a, 2);
+        db.addRoom(QStringLiteral("102"), a, 1);
+        db.addRoom(QStringLiteral("101"), a, 1);
+        db.exec(QStringLiteral("PRAGMA foreign_keys = OFF"));
+        db.exec(QStringLiteral("INSERT INTO Habitaciones (NroHabitacion, IdTipo) VALUES ('999', 77)"));
+        TDM dm(db.folder());
+        dm.DataModuleCreate();
+        QueryCursor &q = *dm.QHabitacionesPorTipo;
+        q.open();
+        QCOMPARE(column(q, QStringLiteral("NroHabitacion")), QStringList({"101", "102", "201"}));
+        QCOMPARE(q.fieldByName(QStringLiteral("Precio")).kind(), Field::Kind::Money);
+        QCOMPARE(q.fieldByName(QStringLiteral("Foto")).kind(), Field::Kind::Blob);
+        QCOMPARE(q.fieldByName(QStringLiteral("Piso")).kind(), Field::Kind::SmallInt);
+        QVERIFY(q.findField(QStringLiteral("IdTipo_1")));
+        QVERIFY(!q.canModify());
+        QVERIFY_THROWS_EXCEPTION(DataError, q.edit());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDataModule)
+#include "tst_datamodule.moc"

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "Money.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QTemporaryDir>
+#include <QVariant>
+
+#include <memory>
+
+// A fresh database file made from the schema in a temporary folder, with a
+// second, independent connection for arranging rows and reading back what the
+// program wrote.
+class TestDatabase
+{
+public:
+    TestDatabase();
+    ~TestDatabase();
+
+    bool isValid() const { return m_valid; }
+    QString folder() const { return m_dir.path(); }
+    QString path() const;
+
+    // Runs one statement on the independent connection; values bind to '?'.
+    // Returns the new row's key for an INSERT. Fails the running test on error.
+    qint64 exec(const QString &sql, const QVariantList &values = {});
+    // The first column of the first row, or an invalid value.
+    QVariant scalar(const QString &sql, const QVariantList &values = {});
+
+    // Closes the independent connection (exec and scalar reopen it).
+    void closeConnection();
+
+    // Arrangement shortcuts; they return the new key.
+    qint64 addRoomType(const QString &name, Money price, int capacity = 2);
+    qint64 addRoom(const QString &number, qint64 typeId, int floor = 1, const QString &view = QStringLiteral("Mar"));
+    qint64 addGuest(const QString &name, const QString &dni = QString());
+    qint64 addService(const QString &name, Money price);
+    qint64 addStay(qint64 guestId, qint64 roomId, const QString &checkIn, const QString &checkOut,
+                   const QString &state, Money daily = Money::fromUnits(100));
+    qint64 addConsumption(qint64 stayId, qint64 serviceId, int quantity, Money price, const QString &when);
+
+private:
+    QTemporaryDir m_dir;
+    QString m_connection;
+    bool m_valid = false;
+};
+
+// Money from a decimal text such as "1234.5".
+Money money(const char *text);
