@@ -6,102 +6,62 @@
 #include "Filter.h"
 
 #include <algorithm>
-
-// A hash index over one stored column: value -> rows holding it, in cursor order.
-class Cursor::ColumnIndex
-{
-public:
-    using Bucket = std::vector<Row *>;
-
-    explicit ColumnIndex(int physicalIndex) : m_column(physicalIndex) {}
-
-    void clear()
-    {
-        m_ints.clear();
-        m_texts.clear();
-    }
-
-    void add(Row *row)
-    {
-        if (Bucket *b = bucketFor(row->values[static_cast<size_t>(m_column)], true)) {
-            auto at = std::lower_bound(b->begin(), b->end(), row,
-                                       [](const Row *a, const Row *r) { return a->allPos < r->allPos; });
-            b->insert(at, row);
-        }
-    }
-
-    void remove(Row *row)
-    {
-        if (Bucket *b = bucketFor(row->values[static_cast<size_t>(m_column)], false)) {
-            auto it = std::find(b->begin(), b->end(), row);
-            if (it != b->end())
-                b->erase(it);
-        }
-    }
-
-    const Bucket *find(const QVariant &value) const
-    {
-        return const_cast<ColumnIndex *>(this)->bucketFor(value, false);
-    }
-
-    // Bulk build: rows arrive in cursor order.
-    void appendInOrder(Row *row)
-    {
-        if (Bucket *b = bucketFor(row->values[static_cast<size_t>(m_column)], true))
-            b->push_back(row);
-    }
-
-private:
-    Bucket *bucketFor(const QVariant &v, bool create)
-    {
-        if (!v.isValid())
-            return nullptr;
-        if (v.metaType().id() == QMetaType::QString) {
-            auto it = m_texts.find(v.toString());
-            if (it == m_texts.end())
-                return create ? &m_texts[v.toString()] : nullptr;
-            return &it.value();
-        }
-        qint64 key;
-        if (v.metaType() == QMetaType::fromType<Money>())
-            key = v.value<Money>().raw();
-        else if (v.metaType().id() == QMetaType::QDateTime)
-            key = v.toDateTime().toMSecsSinceEpoch();
-        else if (v.metaType().id() == QMetaType::QByteArray)
-            return nullptr;
-        else
-            key = v.toLongLong();
-        auto it = m_ints.find(key);
-        if (it == m_ints.end())
-            return create ? &m_ints[key] : nullptr;
-        return &it.value();
-    }
-
-    int m_column;
-    QHash<qint64, Bucket> m_ints;
-    QHash<QString, Bucket> m_texts;
-};
+#include <array>
 
 namespace {
 
+// The base letter of each character from U+0080 to U+024F, case folded: accents
+// are ignored in name order ("Álvarez" among the A's).
+const std::array<char16_t, 0x250> &foldTable()
+{
+    static const std::array<char16_t, 0x250> table = [] {
+        std::array<char16_t, 0x250> t{};
+        for (char16_t c = 0; c < 0x250; ++c) {
+            QChar ch(c);
+            if (ch.decompositionTag() == QChar::Canonical)
+                ch = ch.decomposition().front();
+            t[c] = QString(ch).toCaseFolded().front().unicode();
+        }
+        return t;
+    }();
+    return table;
+}
+
 QString fold(const QString &s)
 {
-    bool ascii = true;
-    for (QChar c : s) {
-        if (c.unicode() >= 128) {
-            ascii = false;
+    const auto &table = foldTable();
+    QString out(s.size(), Qt::Uninitialized);
+    QChar *o = out.data();
+    bool simple = true;
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const char16_t c = s[i].unicode();
+        if (c < 0x250) {
+            o[i] = QChar(table[c]);
+        } else {
+            simple = false;
             break;
         }
     }
-    if (ascii)
-        return s.toCaseFolded();
+    if (simple)
+        return out;
+    // Beyond Latin: decompose and drop the combining marks.
     const QString decomposed = s.normalized(QString::NormalizationForm_D);
-    QString out;
-    out.reserve(decomposed.size());
+    out.clear();
     for (QChar c : decomposed)
         if (c.category() != QChar::Mark_NonSpacing)
             out += c;
     return out.toCaseFolded();
+}
+
+qint64 asInt64(const QVariant &v)
+{
+    if (v.metaType().id() == QMetaType::LongLong)
+        return *static_cast<const qlonglong *>(v.constData());
+    if (v.metaType() == QMetaType::fromType<Money>())
+        return static_cast<const Money *>(v.constData())->raw();
+    if (v.metaType().id() == QMetaType::QDateTime)
+        return static_cast<const QDateTime *>(v.constData())->toMSecsSinceEpoch();
+    return v.toLongLong();
 }
 
 int compareStored(const QVariant &a, const QVariant &b)
@@ -109,21 +69,205 @@ int compareStored(const QVariant &a, const QVariant &b)
     const bool an = !a.isValid(), bn = !b.isValid();
     if (an || bn)
         return an == bn ? 0 : (an ? -1 : 1);
-    if (a.metaType() == QMetaType::fromType<Money>()) {
-        const auto x = a.value<Money>(), y = b.value<Money>();
-        return x < y ? -1 : (y < x ? 1 : 0);
-    }
-    if (a.metaType().id() == QMetaType::QDateTime) {
-        const auto x = a.toDateTime(), y = b.toDateTime();
-        return x < y ? -1 : (y < x ? 1 : 0);
-    }
-    if (a.metaType().id() == QMetaType::QString)
-        return QString::compare(a.toString(), b.toString());
-    const qlonglong x = a.toLongLong(), y = b.toLongLong();
+    if (a.metaType().id() == QMetaType::QString && b.metaType().id() == QMetaType::QString)
+        return QString::compare(*static_cast<const QString *>(a.constData()),
+                                *static_cast<const QString *>(b.constData()));
+    const qint64 x = asInt64(a), y = asInt64(b);
     return x < y ? -1 : (y < x ? 1 : 0);
 }
 
 } // namespace
+
+// An index over one stored column: value -> rows holding it, in cursor order.
+// Three shapes, chosen when the rows are loaded:
+// - sorted: the column leads the sort order and holds numbers, so the rows of one
+//   value stand together and a binary search over all rows finds them; no storage;
+// - unique: an auto key, one row per value;
+// - multi: any other column; a bucket holds its first row inline and allocates
+//   only for a second one.
+// Hash indexes are built on their first use, so opening a large table pays only
+// for the indexes that something asks for.
+class Cursor::ColumnIndex
+{
+public:
+    enum class Mode { Sorted, Unique, Multi };
+
+    ColumnIndex(int physicalIndex, const std::vector<RowPtr> &all) : m_column(physicalIndex), m_all(all) {}
+
+    // Forgets the contents; the next search rebuilds them in the given shape.
+    void reset(Mode mode)
+    {
+        m_mode = mode;
+        m_built = false;
+        m_unique.clear();
+        m_multi.clear();
+        m_texts.clear();
+    }
+
+    void add(Row *row, bool inOrder = false)
+    {
+        const QVariant &v = row->values[m_column];
+        if (!m_built || m_mode == Mode::Sorted || !v.isValid() || v.metaType().id() == QMetaType::QByteArray)
+            return;
+        if (v.metaType().id() == QMetaType::QString) {
+            m_texts[*static_cast<const QString *>(v.constData())].add(row, inOrder);
+            return;
+        }
+        const qint64 key = asInt64(v);
+        if (m_mode == Mode::Unique) {
+            auto it = m_unique.find(key);
+            if (it == m_unique.end())
+                m_unique.insert(key, row);
+            else if (row->allPos < it.value()->allPos)
+                it.value() = row;
+            return;
+        }
+        m_multi[key].add(row, inOrder);
+    }
+
+    void remove(Row *row)
+    {
+        const QVariant &v = row->values[m_column];
+        if (!m_built || m_mode == Mode::Sorted || !v.isValid() || v.metaType().id() == QMetaType::QByteArray)
+            return;
+        if (v.metaType().id() == QMetaType::QString) {
+            auto it = m_texts.find(*static_cast<const QString *>(v.constData()));
+            if (it != m_texts.end())
+                it.value().remove(row);
+            return;
+        }
+        const qint64 key = asInt64(v);
+        if (m_mode == Mode::Unique) {
+            auto it = m_unique.find(key);
+            if (it != m_unique.end() && it.value() == row)
+                m_unique.erase(it);
+            return;
+        }
+        auto it = m_multi.find(key);
+        if (it != m_multi.end())
+            it.value().remove(row);
+    }
+
+    // Calls f for each row holding the value (an exact match of the stored
+    // representation), in cursor order, until f returns false.
+    template<typename F> void forEachMatch(const QVariant &v, F &&f) const
+    {
+        if (!v.isValid() || v.metaType().id() == QMetaType::QByteArray)
+            return;
+        if (!m_built)
+            const_cast<ColumnIndex *>(this)->build();
+        if (v.metaType().id() == QMetaType::QString) {
+            auto it = m_texts.constFind(v.toString());
+            if (it != m_texts.cend())
+                it.value().forEach(f);
+            return;
+        }
+        const qint64 key = asInt64(v);
+        switch (m_mode) {
+        case Mode::Sorted: {
+            const int column = m_column;
+            auto lo = std::lower_bound(m_all.begin(), m_all.end(), key, [column](const RowPtr &r, qint64 k) {
+                const QVariant &x = r->values[column];
+                return !x.isValid() || asInt64(x) < k;
+            });
+            for (auto it = lo; it != m_all.end(); ++it) {
+                const QVariant &x = (*it)->values[column];
+                if (!x.isValid() || asInt64(x) != key)
+                    break;
+                if (!(*it)->pending && !f(it->get()))
+                    break;
+            }
+            return;
+        }
+        case Mode::Unique: {
+            auto it = m_unique.constFind(key);
+            if (it != m_unique.cend())
+                f(it.value());
+            return;
+        }
+        case Mode::Multi: {
+            auto it = m_multi.constFind(key);
+            if (it != m_multi.cend())
+                it.value().forEach(f);
+            return;
+        }
+        }
+    }
+
+private:
+    void build()
+    {
+        m_built = true;
+        if (m_mode == Mode::Sorted)
+            return;
+        if (m_mode == Mode::Unique)
+            m_unique.reserve(static_cast<qsizetype>(m_all.size()));
+        for (const RowPtr &row : m_all)
+            if (!row->pending)
+                add(row.get(), true);
+    }
+
+    class Bucket
+    {
+    public:
+        template<typename F> void forEach(F &&f) const
+        {
+            if (m_rows.empty()) {
+                if (m_single)
+                    f(m_single);
+                return;
+            }
+            for (Row *r : m_rows)
+                if (!f(r))
+                    return;
+        }
+        void add(Row *row, bool inOrder)
+        {
+            if (m_rows.empty() && !m_single) {
+                m_single = row;
+                return;
+            }
+            if (m_rows.empty()) {
+                m_rows.push_back(m_single);
+                m_single = nullptr;
+            }
+            if (inOrder) {
+                m_rows.push_back(row);
+                return;
+            }
+            auto at = std::lower_bound(m_rows.begin(), m_rows.end(), row,
+                                       [](const Row *a, const Row *r) { return a->allPos < r->allPos; });
+            m_rows.insert(at, row);
+        }
+        void remove(Row *row)
+        {
+            if (m_rows.empty()) {
+                if (m_single == row)
+                    m_single = nullptr;
+                return;
+            }
+            auto it = std::find(m_rows.begin(), m_rows.end(), row);
+            if (it != m_rows.end())
+                m_rows.erase(it);
+            if (m_rows.size() == 1) {
+                m_single = m_rows.front();
+                m_rows.clear();
+            }
+        }
+
+    private:
+        Row *m_single = nullptr;
+        std::vector<Row *> m_rows;
+    };
+
+    int m_column;
+    const std::vector<RowPtr> &m_all;
+    Mode m_mode = Mode::Multi;
+    bool m_built = false;
+    QHash<qint64, Row *> m_unique;
+    QHash<qint64, Bucket> m_multi;
+    QHash<QString, Bucket> m_texts;
+};
 
 Cursor::Cursor(QString name, QObject *parent) : QObject(parent), m_name(std::move(name))
 {
@@ -180,11 +324,9 @@ void Cursor::addIndex(const QString &fieldName)
     const Field &f = fieldByName(fieldName);
     if (f.physicalIndex() < 0 || m_indexes.count(f.physicalIndex()))
         return;
-    auto index = std::make_unique<ColumnIndex>(f.physicalIndex());
-    for (auto &row : m_all)
-        if (!row->pending)
-            index->appendInOrder(row.get());
+    auto index = std::make_unique<ColumnIndex>(f.physicalIndex(), m_all);
     m_indexes.emplace(f.physicalIndex(), std::move(index));
+    rebuildIndexes();
 }
 
 void Cursor::setMaster(Cursor &master, const QString &masterField, const QString &detailField)
@@ -249,12 +391,41 @@ bool Cursor::canModify() const
 
 // ---- opening ---------------------------------------------------------------
 
+Cursor::RowPtr Cursor::newRow(int count)
+{
+    static_assert(sizeof(Row) % alignof(QVariant) == 0);
+    void *memory = ::operator new(sizeof(Row) + sizeof(QVariant) * static_cast<size_t>(count));
+    Row *row = new (memory) Row;
+    row->values = reinterpret_cast<QVariant *>(row + 1);
+    row->count = count;
+    for (int i = 0; i < count; ++i)
+        new (row->values + i) QVariant();
+    return RowPtr(row);
+}
+
+void Cursor::RowDeleter::operator()(Row *row) const
+{
+    for (int i = 0; i < row->count; ++i)
+        row->values[i].~QVariant();
+    row->~Row();
+    ::operator delete(row);
+}
+
+QVariant *Cursor::newFetchedRow()
+{
+    RowPtr row = newRow(m_physicalCount);
+    row->allPos = static_cast<qsizetype>(m_all.size());
+    QVariant *values = row->values;
+    m_all.push_back(std::move(row));
+    return values;
+}
+
 void Cursor::addFetchedRow(std::vector<QVariant> &&values)
 {
-    auto row = std::make_unique<Row>();
-    row->values = std::move(values);
-    row->allPos = static_cast<qsizetype>(m_all.size());
-    m_all.push_back(std::move(row));
+    QVariant *target = newFetchedRow();
+    const size_t n = std::min(values.size(), static_cast<size_t>(m_physicalCount));
+    for (size_t i = 0; i < n; ++i)
+        target[i] = std::move(values[i]);
 }
 
 void Cursor::open()
@@ -271,11 +442,7 @@ void Cursor::open()
     for (auto &row : m_all)
         computeSortKeys(*row);
     sortAll();
-    for (auto &[column, index] : m_indexes) {
-        index->clear();
-        for (auto &row : m_all)
-            index->appendInOrder(row.get());
-    }
+    rebuildIndexes();
     m_state = State::Browse;
     m_modified = false;
     m_linkValue = masterLinkValue();
@@ -305,9 +472,8 @@ void Cursor::close()
     m_modified = false;
     m_view.clear();
     m_viewIsAll = true;
-    for (auto &[column, index] : m_indexes)
-        index->clear();
     m_all.clear();
+    rebuildIndexes();
     m_current = -1;
     m_bof = m_eof = true;
     emit stateChanged();
@@ -324,17 +490,14 @@ void Cursor::refresh()
     QVariant currentKey;
     if (key && m_current >= 0)
         currentKey = viewRow(m_current)->values[static_cast<size_t>(key->physicalIndex())];
-    for (auto &[column, index] : m_indexes)
-        index->clear();
     m_view.clear();
     m_all.clear();
+    rebuildIndexes();
     doFetch();
     for (auto &row : m_all)
         computeSortKeys(*row);
     sortAll();
-    for (auto &[column, index] : m_indexes)
-        for (auto &row : m_all)
-            index->appendInOrder(row.get());
+    rebuildIndexes();
     rebuildView();
     int target = viewCount() > 0 ? 0 : -1;
     if (currentKey.isValid()) {
@@ -424,13 +587,11 @@ void Cursor::rebuildView()
     if (m_master) {
         if (!m_linkValue.isValid())
             return;
-        const auto it = m_indexes.find(m_linkField);
-        const ColumnIndex::Bucket *bucket = it->second->find(m_linkValue);
-        if (!bucket)
-            return;
-        for (Row *r : *bucket)
+        m_indexes.find(m_linkField)->second->forEachMatch(m_linkValue, [this](Row *r) {
             if (!(m_filtered && m_filter) || m_filter->matches(*this, *r))
                 m_view.push_back(r);
+            return true;
+        });
         return;
     }
     for (auto &r : m_all)
@@ -457,13 +618,13 @@ QVariant Cursor::rowValue(const Row &row, const Field &field, bool useBuffer) co
     if (field.isLookup()) {
         if (buffered && m_freezeLookups)
             return m_frozenLookups.empty() ? QVariant() : m_frozenLookups[static_cast<size_t>(field.index())];
-        return computeLookup(field, buffered ? m_buffer : row.values);
+        return computeLookup(field, buffered ? std::span<const QVariant>(m_buffer) : row.span());
     }
     const auto i = static_cast<size_t>(field.physicalIndex());
     return buffered ? m_buffer[i] : row.values[i];
 }
 
-QVariant Cursor::computeLookup(const Field &field, const std::vector<QVariant> &values) const
+QVariant Cursor::computeLookup(const Field &field, std::span<const QVariant> values) const
 {
     const Field::LookupDef *def = field.lookupDef();
     const Field *keyField = findField(def->keyField);
@@ -507,20 +668,23 @@ const Cursor::Row *Cursor::findRow(int physicalIndex, const QVariant &value) con
     if (!value.isValid())
         return nullptr;
     const auto it = m_indexes.find(physicalIndex);
-    if (it != m_indexes.end()) {
-        const ColumnIndex::Bucket *bucket = it->second->find(value);
-        if (bucket && !bucket->empty()) {
-            // Index keys are exact; confirm the kinds agree (text "5" is not 5).
-            return sameValue((*bucket)[0]->values[static_cast<size_t>(physicalIndex)], value) ? (*bucket)[0]
-                                                                                                : nullptr;
-        }
+    // While a row is being inserted the rows may stand out of order; scan then.
+    if (it != m_indexes.end() && m_state != State::Insert) {
+        const Row *found = nullptr;
+        it->second->forEachMatch(value, [&](Row *r) {
+            found = r;
+            return false;
+        });
+        // Index keys are exact; confirm the kinds agree (text "5" is not 5).
+        if (found)
+            return sameValue(found->values[physicalIndex], value) ? found : nullptr;
         // A key given in another kind (text for a number) falls through to the scan.
-        const QVariant probe = m_all.empty() ? QVariant() : m_all.front()->values[static_cast<size_t>(physicalIndex)];
+        const QVariant probe = m_all.empty() ? QVariant() : m_all.front()->values[physicalIndex];
         if (!probe.isValid() || probe.metaType() == value.metaType())
             return nullptr;
     }
     for (const auto &r : m_all)
-        if (!r->pending && sameValue(r->values[static_cast<size_t>(physicalIndex)], value))
+        if (!r->pending && sameValue(r->values[physicalIndex], value))
             return r.get();
     return nullptr;
 }
@@ -595,7 +759,7 @@ void Cursor::sortAll()
 {
     if (m_sortFields.empty())
         return;
-    auto less = [this](const std::unique_ptr<Row> &a, const std::unique_ptr<Row> &b) { return lessInOrder(*a, *b); };
+    auto less = [this](const RowPtr &a, const RowPtr &b) { return lessInOrder(*a, *b); };
     if (!std::is_sorted(m_all.begin(), m_all.end(), less))
         std::stable_sort(m_all.begin(), m_all.end(), less);
     renumberFrom(0);
@@ -605,7 +769,7 @@ qsizetype Cursor::sortedPosition(const Row &row) const
 {
     // After the last row that does not come after it: equal keys keep posting order.
     auto it = std::upper_bound(m_all.begin(), m_all.end(), &row,
-                               [this](const Row *r, const std::unique_ptr<Row> &x) { return lessInOrder(*r, *x); });
+                               [this](const Row *r, const RowPtr &x) { return lessInOrder(*r, *x); });
     return it - m_all.begin();
 }
 
@@ -614,7 +778,7 @@ void Cursor::repositionAfterPost(Row *row)
     if (m_sortFields.empty())
         return;
     const qsizetype from = row->allPos;
-    std::unique_ptr<Row> owned = std::move(m_all[static_cast<size_t>(from)]);
+    RowPtr owned = std::move(m_all[static_cast<size_t>(from)]);
     m_all.erase(m_all.begin() + from);
     const qsizetype to = sortedPosition(*owned);
     m_all.insert(m_all.begin() + to, std::move(owned));
@@ -622,6 +786,22 @@ void Cursor::repositionAfterPost(Row *row)
 }
 
 // ---- indexes ---------------------------------------------------------------
+
+void Cursor::rebuildIndexes()
+{
+    for (auto &[column, index] : m_indexes) {
+        ColumnIndex::Mode mode = ColumnIndex::Mode::Multi;
+        const Field *f = nullptr;
+        for (const auto &field : m_fields)
+            if (field->physicalIndex() == column)
+                f = field.get();
+        if (f && f->kind() == Field::Kind::AutoKey)
+            mode = ColumnIndex::Mode::Unique;
+        else if (f && !m_sortFields.empty() && m_sortFields.front() == column && f->isWholeNumber())
+            mode = ColumnIndex::Mode::Sorted;
+        index->reset(mode);
+    }
+}
 
 void Cursor::indexAdd(Row *row)
 {
@@ -797,8 +977,7 @@ void Cursor::startInsert(bool appendAtEnd)
     checkActive();
     checkCanModify();
     checkBrowseMode();
-    auto row = std::make_unique<Row>();
-    row->values.resize(static_cast<size_t>(m_physicalCount));
+    RowPtr row = newRow(m_physicalCount);
     row->pending = true;
     Row *raw = row.get();
     m_beforeInsert = m_current >= 0 ? viewRow(m_current) : nullptr;
@@ -811,7 +990,7 @@ void Cursor::startInsert(bool appendAtEnd)
     renumberFrom(pos);
     insertIntoView(raw);
 
-    m_buffer = raw->values;
+    m_buffer.assign(raw->values, raw->values + raw->count);
     m_frozenLookups.clear();
     m_editRow = raw;
     m_modified = false;
@@ -846,13 +1025,13 @@ void Cursor::edit()
         return;
     }
     Row *row = viewRow(m_current);
-    m_buffer = row->values;
+    m_buffer.assign(row->values, row->values + row->count);
     m_frozenLookups.clear();
     if (m_freezeLookups) {
         m_frozenLookups.resize(m_fields.size());
         for (const auto &f : m_fields)
             if (f->isLookup())
-                m_frozenLookups[static_cast<size_t>(f->index())] = computeLookup(*f, row->values);
+                m_frozenLookups[static_cast<size_t>(f->index())] = computeLookup(*f, row->span());
     }
     m_editRow = row;
     m_modified = false;
@@ -878,7 +1057,7 @@ void Cursor::post()
         const QVariant key = doInsert(values);
         if (const Field *k = keyField(); k && key.isValid())
             values[static_cast<size_t>(k->physicalIndex())] = key;
-        row->values = std::move(values);
+        std::move(values.begin(), values.end(), row->values);
         row->pending = false;
         computeSortKeys(*row);
         repositionAfterPost(row);
@@ -900,10 +1079,10 @@ void Cursor::post()
             if (!sameValue(m_buffer[i], row->values[i]) || m_buffer[i].metaType() != row->values[i].metaType())
                 changed = true;
         if (changed) {
-            doUpdate(row->values, m_buffer);
-            std::vector<QVariant> before = row->values;
+            doUpdate(row->span(), m_buffer);
+            std::vector<QVariant> before(row->values, row->values + row->count);
             indexRemove(row);
-            row->values = m_buffer;
+            std::copy(m_buffer.begin(), m_buffer.end(), row->values);
             computeSortKeys(*row);
             repositionAfterPost(row);
             if (!m_viewIsAll) {
@@ -917,7 +1096,7 @@ void Cursor::post()
                     if (!self)
                         return;
                     self->indexRemove(row);
-                    row->values = before;
+                    std::copy(before.begin(), before.end(), row->values);
                     self->computeSortKeys(*row);
                     self->repositionAfterPost(row);
                     self->indexAdd(row);
@@ -999,7 +1178,7 @@ void Cursor::removeRow(Row *row)
     emitMoved();
 }
 
-void Cursor::restoreRow(std::unique_ptr<Row> row, qsizetype allPos)
+void Cursor::restoreRow(RowPtr row, qsizetype allPos)
 {
     Row *raw = row.get();
     allPos = std::clamp<qsizetype>(allPos, 0, static_cast<qsizetype>(m_all.size()));
@@ -1025,7 +1204,7 @@ void Cursor::remove()
     checkCanModify();
     // A record being edited is deleted as it is stored; its changes go with it.
     Row *row = viewRow(m_current);
-    doDelete(row->values);
+    doDelete(row->span());
     if (isEditing()) {
         m_state = State::Browse;
         m_editRow = nullptr;
@@ -1038,7 +1217,7 @@ void Cursor::remove()
     const int index = viewIndexOf(row);
     indexRemove(row);
     removeFromView(row);
-    std::unique_ptr<Row> owned = std::move(m_all[static_cast<size_t>(pos)]);
+    RowPtr owned = std::move(m_all[static_cast<size_t>(pos)]);
     m_all.erase(m_all.begin() + pos);
     renumberFrom(pos);
     const int n = viewCount();
@@ -1046,7 +1225,7 @@ void Cursor::remove()
     setCurrent(target, n == 0, n == 0);
     if (Database *db = database(); db && db->activeTransaction()) {
         QPointer<Cursor> self(this);
-        auto shared = std::make_shared<std::unique_ptr<Row>>(std::move(owned));
+        auto shared = std::make_shared<RowPtr>(std::move(owned));
         db->activeTransaction()->addUndo([self, shared, pos] {
             if (self)
                 self->restoreRow(std::move(*shared), pos);
@@ -1056,17 +1235,17 @@ void Cursor::remove()
     emitMoved();
 }
 
-QVariant Cursor::doInsert(const std::vector<QVariant> &)
+QVariant Cursor::doInsert(std::span<const QVariant>)
 {
     fail(QStringLiteral("Cannot modify a read-only dataset"));
 }
 
-void Cursor::doUpdate(const std::vector<QVariant> &, const std::vector<QVariant> &)
+void Cursor::doUpdate(std::span<const QVariant>, std::span<const QVariant>)
 {
     fail(QStringLiteral("Cannot modify a read-only dataset"));
 }
 
-void Cursor::doDelete(const std::vector<QVariant> &)
+void Cursor::doDelete(std::span<const QVariant>)
 {
     fail(QStringLiteral("Cannot modify a read-only dataset"));
 }
@@ -1115,39 +1294,40 @@ bool Cursor::locate(const QString &fieldName, const QVariant &value, LocateOptio
             }
         }
     } else {
-        QVariant probe;
-        try {
-            probe = field.normalized(value);
-        } catch (const DataError &) {
-            return false;
-        }
-        if (!probe.isValid())
-            return false;
-        const auto it = field.physicalIndex() >= 0 ? m_indexes.find(field.physicalIndex()) : m_indexes.end();
-        if (it != m_indexes.end()) {
-            if (const ColumnIndex::Bucket *bucket = it->second->find(probe)) {
-                for (Row *r : *bucket) {
-                    const int i = viewIndexOf(r);
-                    if (i >= 0) {
-                        found = i;
-                        break;
-                    }
-                }
-            }
-        } else {
-            for (int i = 0, n = viewCount(); i < n; ++i) {
-                if (sameValue(rowValue(*viewRow(i), field, false), probe)) {
-                    found = i;
-                    break;
-                }
-            }
-        }
+        found = indexOf(field, value);
     }
     if (found < 0)
         return false;
     setCurrent(found, false, false);
     emitMoved();
     return true;
+}
+
+int Cursor::indexOf(const Field &field, const QVariant &value) const
+{
+    if (!isOpen())
+        return -1;
+    QVariant probe;
+    try {
+        probe = field.normalized(value);
+    } catch (const DataError &) {
+        return -1;
+    }
+    if (!probe.isValid())
+        return -1;
+    const auto it = field.physicalIndex() >= 0 ? m_indexes.find(field.physicalIndex()) : m_indexes.end();
+    if (it != m_indexes.end() && m_state != State::Insert) {
+        int found = -1;
+        it->second->forEachMatch(probe, [&](Row *r) {
+            found = viewIndexOf(r);
+            return found < 0;
+        });
+        return found;
+    }
+    for (int i = 0, n = viewCount(); i < n; ++i)
+        if (sameValue(rowValue(*viewRow(i), field, false), probe))
+            return i;
+    return -1;
 }
 
 // ---- filtering ---------------------------------------------------------------
@@ -1181,6 +1361,8 @@ void Cursor::setFiltered(bool on)
         m_filter.reset();
         return;
     }
+    if (on == m_filtered && (!on || m_filter))
+        return;
     std::unique_ptr<FilterExpression> parsed;
     if (on) {
         try {

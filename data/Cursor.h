@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <vector>
 
 class DataSource;
@@ -107,8 +108,14 @@ public:
     // Searching.
     QVariant lookup(const QString &keyField, const QVariant &keyValue, const QString &resultField);
     bool locate(const QString &field, const QVariant &value, LocateOptions options = NoOptions);
+    // Index among the visible rows of the row that locate (without options)
+    // would make current; -1 when none. Moves nothing and ends no editing.
+    int indexOf(const Field &field, const QVariant &value) const;
 
-    // Filtering.
+    // Filtering. Switching filtering on or off (a no-op when it already is), or
+    // changing the text while it is on, ends any editing and makes the first
+    // visible row current; setting the text while it is off only stores it. A
+    // text that does not parse throws and leaves the rows as they were.
     void setFilter(const QString &text);
     const QString &filter() const { return m_filterText; }
     void setFiltered(bool on);
@@ -140,22 +147,36 @@ signals:
     void fieldChanged(const Field *field);
 
 protected:
+    // A row: its stored values live in the same allocation, right after it.
     struct Row
     {
-        std::vector<QVariant> values;
-        std::vector<QString> sortKeys; // folded texts of the text sort fields
+        QVariant *values = nullptr;
+        int count = 0;
         qsizetype allPos = 0;
         bool pending = false;
-    };
+        std::vector<QString> sortKeys; // folded texts of the text sort fields
 
-    // Subclasses fetch the rows at open (through addFetchedRow) and write them.
+        std::span<const QVariant> span() const { return {values, static_cast<size_t>(count)}; }
+    };
+    struct RowDeleter
+    {
+        void operator()(Row *row) const;
+    };
+    using RowPtr = std::unique_ptr<Row, RowDeleter>;
+    static RowPtr newRow(int count);
+
+    // Subclasses fetch the rows at open (through newFetchedRow) and write them.
     virtual void doFetch() = 0;
     // Writes a new row; returns the key it received (or an invalid value).
-    virtual QVariant doInsert(const std::vector<QVariant> &values);
-    virtual void doUpdate(const std::vector<QVariant> &before, const std::vector<QVariant> &after);
-    virtual void doDelete(const std::vector<QVariant> &values);
+    virtual QVariant doInsert(std::span<const QVariant> values);
+    virtual void doUpdate(std::span<const QVariant> before, std::span<const QVariant> after);
+    virtual void doDelete(std::span<const QVariant> values);
     virtual Database *database() const { return nullptr; }
 
+    // Appends a row of null values to the fetched rows; fill it through the
+    // returned pointer (one value per stored field).
+    QVariant *newFetchedRow();
+    // Convenience for fetches that build a vector.
     void addFetchedRow(std::vector<QVariant> &&values);
     void reserveRows(qsizetype count) { m_all.reserve(static_cast<size_t>(count)); }
     // Drops every field; for query cursors whose columns follow their SQL.
@@ -180,7 +201,7 @@ private:
     bool passesView(const Row &row) const;
 
     QVariant rowValue(const Row &row, const Field &field, bool useBuffer) const;
-    QVariant computeLookup(const Field &field, const std::vector<QVariant> &values) const;
+    QVariant computeLookup(const Field &field, std::span<const QVariant> values) const;
     // First row (all rows, cursor order) whose stored field equals value.
     const Row *findRow(int physicalIndex, const QVariant &value) const;
     static bool sameValue(const QVariant &a, const QVariant &b);
@@ -193,6 +214,7 @@ private:
     void repositionAfterPost(Row *row);
 
     // Indexes.
+    void rebuildIndexes();
     void indexAdd(Row *row);
     void indexRemove(Row *row);
 
@@ -206,14 +228,14 @@ private:
     void checkCanModify() const;
     void startInsert(bool appendAtEnd);
     void removeRow(Row *row);
-    void restoreRow(std::unique_ptr<Row> row, qsizetype allPos);
+    void restoreRow(RowPtr row, qsizetype allPos);
 
     QString m_name;
     std::vector<std::unique_ptr<Field>> m_fields;
     QHash<QString, int> m_fieldByName;
     int m_physicalCount = 0;
 
-    std::vector<std::unique_ptr<Row>> m_all;
+    std::vector<RowPtr> m_all;
     std::vector<Row *> m_view;
     bool m_viewIsAll = true;
     int m_current = -1;

@@ -1,11 +1,10 @@
 #pragma once
 
+#include "Cursor.h"
+
 #include <QObject>
 #include <QPointer>
 #include <vector>
-
-class Cursor;
-class Field;
 
 // A control that holds typed text not yet written to its field. The data source
 // asks it to write the text before its cursor posts or leaves the record.

@@ -171,26 +171,31 @@ QVariant Database::toStorage(Field::Kind kind, const QVariant &v)
     return v;
 }
 
-QVariant Database::fromStorage(Field::Kind kind, const QVariant &stored)
+QVariant Database::fromStorage(Field::Kind kind, QVariant stored)
 {
     if (!stored.isValid() || stored.isNull())
         return QVariant();
+    const int type = stored.metaType().id();
     switch (kind) {
     case Field::Kind::Money: {
-        if (stored.metaType().id() == QMetaType::QString) {
+        if (type == QMetaType::QString) {
             const auto m = Money::parse(stored.toString(), u".");
             return m ? QVariant::fromValue(*m) : QVariant();
         }
         return QVariant::fromValue(Money::fromRaw(stored.toLongLong()));
     }
     case Field::Kind::DateTime: {
-        const auto dt = DateTimes::fromCanonical(stored.toString());
+        const auto dt = DateTimes::fromCanonical(type == QMetaType::QString
+                                                     ? QStringView(*static_cast<const QString *>(stored.constData()))
+                                                     : QStringView(stored.toString()));
         return dt ? QVariant(*dt) : QVariant();
     }
     case Field::Kind::AutoKey:
     case Field::Kind::Integer:
     case Field::Kind::SmallInt: {
-        if (stored.metaType().id() == QMetaType::QString) {
+        if (type == QMetaType::LongLong)
+            return stored; // already in the memory representation
+        if (type == QMetaType::QString) {
             bool ok = false;
             const qlonglong n = stored.toString().toLongLong(&ok);
             return ok ? QVariant::fromValue<qlonglong>(n) : QVariant();
@@ -198,10 +203,10 @@ QVariant Database::fromStorage(Field::Kind kind, const QVariant &stored)
         return QVariant::fromValue<qlonglong>(stored.toLongLong());
     }
     case Field::Kind::Blob:
-        return stored.toByteArray();
+        return type == QMetaType::QByteArray ? stored : QVariant(stored.toByteArray());
     case Field::Kind::Text:
     case Field::Kind::Memo:
-        return stored.toString();
+        return type == QMetaType::QString ? stored : QVariant(stored.toString());
     }
     return stored;
 }

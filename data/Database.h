@@ -63,7 +63,7 @@ public:
 
     // Values between memory and the file's representation.
     static QVariant toStorage(Field::Kind kind, const QVariant &value);
-    static QVariant fromStorage(Field::Kind kind, const QVariant &stored);
+    static QVariant fromStorage(Field::Kind kind, QVariant stored);
     static Field::Kind kindOfDeclaredType(const QString &declared);
 
     Transaction *activeTransaction() const { return m_transaction; }

@@ -125,10 +125,9 @@ void QueryCursor::doFetch()
 
     const int n = static_cast<int>(kinds.size());
     while (q.next()) {
-        std::vector<QVariant> values(static_cast<size_t>(n));
+        QVariant *values = newFetchedRow();
         for (int i = 0; i < n; ++i)
-            values[static_cast<size_t>(i)] = Database::fromStorage(kinds[static_cast<size_t>(i)], q.value(i));
-        addFetchedRow(std::move(values));
+            values[i] = Database::fromStorage(kinds[static_cast<size_t>(i)], q.value(i));
     }
     if (q.lastError().isValid())
         throw DataError(Database::describe(q.lastError(), Database::Operation::Read));

@@ -53,17 +53,16 @@ void TableCursor::doFetch()
     for (const Field *f : fields)
         kinds.push_back(f->kind());
     while (q.next()) {
-        std::vector<QVariant> values(static_cast<size_t>(n));
+        QVariant *values = newFetchedRow();
         for (int i = 0; i < n; ++i)
-            values[static_cast<size_t>(i)] = Database::fromStorage(kinds[static_cast<size_t>(i)], q.value(i));
-        addFetchedRow(std::move(values));
+            values[i] = Database::fromStorage(kinds[static_cast<size_t>(i)], q.value(i));
     }
     if (q.lastError().isValid())
         throw DataError(Database::describe(q.lastError(), Database::Operation::Read));
     q.finish();
 }
 
-QVariant TableCursor::doInsert(const std::vector<QVariant> &values)
+QVariant TableCursor::doInsert(std::span<const QVariant> values)
 {
     QStringList columns, marks;
     std::vector<const Field *> written;
@@ -92,7 +91,7 @@ QString TableCursor::whereRowIs(const std::vector<const Field *> &fields) const
     return parts.join(QStringLiteral(" AND "));
 }
 
-void TableCursor::doUpdate(const std::vector<QVariant> &before, const std::vector<QVariant> &after)
+void TableCursor::doUpdate(std::span<const QVariant> before, std::span<const QVariant> after)
 {
     const auto fields = storedFields();
     QStringList sets;
@@ -122,7 +121,7 @@ void TableCursor::doUpdate(const std::vector<QVariant> &before, const std::vecto
                                        "your changes were not saved"));
 }
 
-void TableCursor::doDelete(const std::vector<QVariant> &values)
+void TableCursor::doDelete(std::span<const QVariant> values)
 {
     const auto fields = storedFields();
     QSqlQuery q = m_db.prepare(QStringLiteral("DELETE FROM %1 WHERE %2").arg(quotedName(m_table), whereRowIs(fields)),

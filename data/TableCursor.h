@@ -19,9 +19,9 @@ public:
 
 protected:
     void doFetch() override;
-    QVariant doInsert(const std::vector<QVariant> &values) override;
-    void doUpdate(const std::vector<QVariant> &before, const std::vector<QVariant> &after) override;
-    void doDelete(const std::vector<QVariant> &values) override;
+    QVariant doInsert(std::span<const QVariant> values) override;
+    void doUpdate(std::span<const QVariant> before, std::span<const QVariant> after) override;
+    void doDelete(std::span<const QVariant> values) override;
     Database *database() const override { return &m_db; }
 
 private:

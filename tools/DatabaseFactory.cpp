@@ -1,6 +1,11 @@
 #include "DatabaseFactory.h"
 
 #include "DataError.h"
+#include "DateTimes.h"
+#include "Random.h"
+#include "RoomPictures.h"
+#include "SampleData.h"
+#include "StayPlanner.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +14,11 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <map>
 
 namespace {
 
@@ -40,11 +50,17 @@ QStringList statements(const QString &script)
     return out;
 }
 
-} // namespace
+void exec(QSqlQuery &q, const QString &sql)
+{
+    if (!q.exec(sql))
+        throw DataError(q.lastError().databaseText() + QStringLiteral(" in: ") + sql.left(80));
+}
 
-namespace DatabaseFactory {
+using Filler = std::function<void(QSqlDatabase &)>;
 
-void createEmpty(const QString &path)
+// Makes the file at `path` from the schema, then lets `fill` write rows inside
+// one transaction. Every way of making a database goes through here.
+void build(const QString &path, const Filler &fill)
 {
     const QFileInfo target(path);
     if (target.exists())
@@ -66,15 +82,41 @@ void createEmpty(const QString &path)
             error = db.lastError().databaseText();
         } else {
             QSqlQuery q(db);
-            for (const QString &statement : statements(schemaText())) {
-                if (!q.exec(statement)) {
-                    error = q.lastError().databaseText() + QStringLiteral(" in: ") + statement.left(80);
-                    break;
+            try {
+                exec(q, QStringLiteral("PRAGMA foreign_keys = ON"));
+                // Settings first (the journal mode cannot change inside a
+                // transaction), then the tables and the rows in one transaction:
+                // one write to the disk instead of one per statement.
+                const QStringList script = statements(schemaText());
+                for (const QString &statement : script)
+                    if (statement.startsWith(QStringLiteral("PRAGMA"), Qt::CaseInsensitive))
+                        exec(q, statement);
+                // Large files are written in one go; a bigger page cache keeps
+                // index pages from being spilled midway.
+                if (fill)
+                    exec(q, QStringLiteral("PRAGMA cache_size = -131072"));
+                if (!db.transaction())
+                    throw DataError(db.lastError().databaseText());
+                try {
+                    for (const QString &statement : script)
+                        if (!statement.startsWith(QStringLiteral("PRAGMA"), Qt::CaseInsensitive))
+                            exec(q, statement);
+                    if (fill)
+                        fill(db);
+                } catch (...) {
+                    q.finish();
+                    db.rollback();
+                    throw;
                 }
+                if (!db.commit())
+                    throw DataError(db.lastError().databaseText());
+                // Leave a single self-contained file behind.
+                exec(q, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+            } catch (const DataError &e) {
+                error = e.message();
+            } catch (const std::exception &e) {
+                error = QString::fromLocal8Bit(e.what());
             }
-            // Leave a single self-contained file behind.
-            if (error.isEmpty())
-                q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
             q.finish();
         }
         db.close();
@@ -88,6 +130,270 @@ void createEmpty(const QString &path)
         QFile::remove(temp + QStringLiteral("-shm"));
         throw DataError(error);
     }
+}
+
+// Prepared inserts for every table; values are always bound, never pasted.
+class Writer
+{
+public:
+    explicit Writer(const QSqlDatabase &db)
+        : m_type(prepare(db, QStringLiteral("INSERT INTO TiposDeHabitacion (Nombre, Precio, Foto, Descripcion, "
+                                            "Comodidades, Capacidad) VALUES (?, ?, ?, ?, ?, ?)")))
+        , m_room(prepare(db, QStringLiteral("INSERT INTO Habitaciones (NroHabitacion, Piso, Vista, IdTipo) "
+                                            "VALUES (?, ?, ?, ?)")))
+        , m_service(prepare(db, QStringLiteral("INSERT INTO Servicios (Nombre, Precio) VALUES (?, ?)")))
+        , m_guest(prepare(db, QStringLiteral("INSERT INTO Huespedes (Nombre, DNI, Domicilio, Telefono, EMail) "
+                                             "VALUES (?, ?, ?, ?, ?)")))
+        , m_stay(prepare(db, QStringLiteral("INSERT INTO Estadias (IdHuesped, IdHabitacion, FechaIngreso, "
+                                            "FechaEgreso, Estado, Dias, PrecioDiario, PrecioFinal) "
+                                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?)")))
+        , m_consumption(prepare(db, QStringLiteral("INSERT INTO ConsumoDeServicios (IdEstadia, IdServicio, "
+                                                   "Cantidad, Precio, FechaHora) VALUES (?, ?, ?, ?, ?)")))
+    {
+    }
+
+    qint64 roomType(const SampleData::RoomType &type, const QByteArray &photo)
+    {
+        ++m_counts.roomTypes;
+        return run(m_type, {type.name, type.price.raw(), photo, type.description, type.amenities, type.capacity});
+    }
+
+    qint64 room(const SampleData::Room &room, qint64 typeId)
+    {
+        ++m_counts.rooms;
+        return run(m_room, {room.number, room.floor, room.view, typeId});
+    }
+
+    qint64 service(const SampleData::Service &service)
+    {
+        ++m_counts.services;
+        return run(m_service, {service.name, service.price.raw()});
+    }
+
+    qint64 guest(const SampleData::Guest &guest)
+    {
+        ++m_counts.guests;
+        return run(m_guest, {guest.name, guest.dni, guest.address, guest.phone, guest.email});
+    }
+
+    qint64 stay(qint64 guestId, qint64 roomId, const QString &checkIn, const QString &checkOut, const QString &state,
+                qint64 days, Money daily)
+    {
+        ++m_counts.stays;
+        return run(m_stay, {guestId, roomId, checkIn, checkOut, state, days, daily.raw(), (daily * days).raw()});
+    }
+
+    void consumption(qint64 stayId, qint64 serviceId, int quantity, Money price, const QString &when)
+    {
+        ++m_counts.consumptions;
+        run(m_consumption, {stayId, serviceId, quantity, price.raw(), when});
+    }
+
+    const DatabaseFactory::Counts &counts() const { return m_counts; }
+
+private:
+    static QSqlQuery prepare(const QSqlDatabase &db, const QString &sql)
+    {
+        QSqlQuery q(db);
+        if (!q.prepare(sql))
+            throw DataError(q.lastError().databaseText() + QStringLiteral(" in: ") + sql.left(80));
+        return q;
+    }
+
+    static qint64 run(QSqlQuery &q, std::initializer_list<QVariant> values)
+    {
+        int i = 0;
+        for (const QVariant &value : values)
+            q.bindValue(i++, value);
+        if (!q.exec())
+            throw DataError(q.lastError().databaseText());
+        return q.lastInsertId().toLongLong();
+    }
+
+    QSqlQuery m_type, m_room, m_service, m_guest, m_stay, m_consumption;
+    DatabaseFactory::Counts m_counts;
+};
+
+struct Hotel
+{
+    QList<SampleData::RoomType> types = SampleData::roomTypes();
+    QList<SampleData::Service> services = SampleData::services();
+    QList<SampleData::Room> rooms;
+    QList<SampleData::Guest> guests;
+};
+
+// Writes the hotel's rows and the planned stays, anchored to `today`, with the
+// consumptions of the begun stays drawn from `random`.
+DatabaseFactory::Counts write(QSqlDatabase &db, const Hotel &hotel, const std::vector<StayPlanner::Stay> &stays,
+                              QDate today, Random &random)
+{
+    Writer writer(db);
+
+    std::map<RoomPictures::Furnishing, QByteArray> photos;
+    QList<qint64> typeIds;
+    for (const SampleData::RoomType &type : hotel.types) {
+        QByteArray &photo = photos[type.furnishing];
+        if (photo.isEmpty())
+            photo = RoomPictures::bmp(type.furnishing);
+        if (!photo.startsWith("BM"))
+            throw DataError(QStringLiteral("The picture of the room type '%1' could not be made.").arg(type.name));
+        typeIds.append(writer.roomType(type, photo));
+    }
+    QList<qint64> roomIds;
+    for (const SampleData::Room &room : hotel.rooms)
+        roomIds.append(writer.room(room, typeIds[room.type]));
+    QList<qint64> serviceIds;
+    for (const SampleData::Service &service : hotel.services)
+        serviceIds.append(writer.service(service));
+    QList<qint64> guestIds;
+    guestIds.reserve(hotel.guests.size());
+    for (const SampleData::Guest &guest : hotel.guests)
+        guestIds.append(writer.guest(guest));
+
+    const QString reservada = QStringLiteral("Reservada");
+    const QString ocupada = QStringLiteral("Ocupada");
+    const QString facturada = QStringLiteral("Facturada");
+
+    // Day texts by offset from today, made once: most days recur in many rows.
+    int firstDay = 0, lastDay = 0;
+    for (const StayPlanner::Stay &stay : stays) {
+        firstDay = std::min(firstDay, stay.checkIn);
+        lastDay = std::max(lastDay, stay.checkOut);
+    }
+    QStringList dayTexts;
+    dayTexts.reserve(lastDay - firstDay + 1);
+    for (int day = firstDay; day <= lastDay; ++day)
+        dayTexts.append(DateTimes::toCanonical(today.addDays(day)));
+    const auto dayText = [&](int day) -> const QString & { return dayTexts[day - firstDay]; };
+
+    struct Consumption
+    {
+        int day;
+        int second;
+        int service;
+        int quantity;
+    };
+    std::vector<Consumption> consumptions;
+    for (const StayPlanner::Stay &stay : stays) {
+        const QString &state = stay.checkOut < 0 ? facturada : (stay.checkIn <= 0 ? ocupada : reservada);
+        const Money daily = hotel.types[hotel.rooms[stay.room].type].price.rounded(2);
+        const qint64 stayId = writer.stay(guestIds[stay.guest], roomIds[stay.room], dayText(stay.checkIn),
+                                          dayText(stay.checkOut), state, stay.checkOut - stay.checkIn + 1, daily);
+
+        consumptions.clear();
+        for (int i = 0; i < stay.consumptions; ++i) {
+            const int service = random.between(0, int(hotel.services.size()) - 1);
+            const SampleData::Service &s = hotel.services[service];
+            // Nothing is consumed after today.
+            consumptions.push_back({random.between(stay.checkIn, std::min(stay.checkOut, 0)),
+                                    random.between(s.firstHour * 3600, s.lastHour * 3600 + 3599), service,
+                                    random.chance(750) ? 1 : random.between(2, 3)});
+        }
+        // Entered in time order, as the front desk would have.
+        std::sort(consumptions.begin(), consumptions.end(), [](const Consumption &a, const Consumption &b) {
+            return a.day != b.day ? a.day < b.day : a.second < b.second;
+        });
+        for (const Consumption &c : consumptions) {
+            const QDateTime when = DateTimes::make(today.addDays(c.day), QTime(0, 0).addSecs(c.second));
+            writer.consumption(stayId, serviceIds[c.service], c.quantity, hotel.services[c.service].price,
+                               DateTimes::toCanonical(when));
+        }
+    }
+    return writer.counts();
+}
+
+int scaled(int count, double scale)
+{
+    if (count == 0)
+        return 0;
+    const double value = std::round(count * scale);
+    if (!(value < 2e9))
+        throw DataError(QStringLiteral("The scale %1 makes more rows than a database can be made with.").arg(scale));
+    return std::max(1, int(value));
+}
+
+} // namespace
+
+namespace DatabaseFactory {
+
+void createEmpty(const QString &path)
+{
+    build(path, {});
+}
+
+Counts createDemo(const QString &path, QDate today)
+{
+    if (!today.isValid())
+        throw DataError(QStringLiteral("The demonstration data needs a valid day to be anchored to."));
+    Counts counts;
+    build(path, [&](QSqlDatabase &db) {
+        // A fixed seed: the demonstration is the same hotel every time, only
+        // shifted to the day it is made on.
+        Random random(20240611);
+        Hotel hotel;
+        hotel.rooms = SampleData::demoRooms();
+        hotel.guests = SampleData::demoGuests();
+        const StayPlanner::Shape shape{-21, 21, 6.0, 0.1};
+        std::vector<StayPlanner::Stay> stays =
+            StayPlanner::plan(int(hotel.rooms.size()), int(hotel.guests.size()), shape, random);
+        StayPlanner::addConsumptions(stays, 3.0, random);
+        counts = write(db, hotel, stays, today, random);
+    });
+    return counts;
+}
+
+Counts createLarge(const QString &path, const LargeOptions &options)
+{
+    if (options.rooms < 1 || options.guests < 1 || options.stays < 0 || options.consumptions < 0)
+        throw DataError(QStringLiteral("A large database needs at least one room and one guest, and no count below zero."));
+    if (options.years < 1 || options.years > 100)
+        throw DataError(QStringLiteral("The years of history must be from 1 to 100."));
+    if (!(options.scale > 0) || !std::isfinite(options.scale))
+        throw DataError(QStringLiteral("The scale must be a number above zero."));
+    const int rooms = scaled(options.rooms, options.scale);
+    const int guests = scaled(options.guests, options.scale);
+    const int stays = scaled(options.stays, options.scale);
+    const int consumptions = scaled(options.consumptions, options.scale);
+    // Room numbers must stay within nine digits, identity numbers within eight.
+    if (rooms > 1000000 || guests > 80000000)
+        throw DataError(QStringLiteral("At most 1,000,000 rooms and 80,000,000 guests can be made."));
+    const QDate today = options.today.isValid() ? options.today : DateTimes::today();
+
+    Counts counts;
+    build(path, [&](QSqlDatabase &db) {
+        Random random(options.seed);
+        Hotel hotel;
+        hotel.rooms = SampleData::generatedRooms(rooms, random);
+        hotel.guests.reserve(guests);
+        const int dniStep = 80000000 / guests;
+        for (int i = 0; i < guests; ++i) {
+            const QString dni = QString::number(10000000 + qint64(i) * dniStep + random.between(0, dniStep - 1));
+            hotel.guests.append(SampleData::generatedGuest(random, dni, random.chance(125) ? commonSurname() : QString()));
+        }
+
+        std::vector<StayPlanner::Stay> plan;
+        if (stays > 0) {
+            // Reservations reach three months ahead, thinning out; counted as
+            // about a month and a half of full occupancy.
+            const int pastDays = int(today.addYears(-options.years).daysTo(today));
+            const int futureDays = 90;
+            const double span = pastDays + futureDays * 0.45;
+            const StayPlanner::Shape shape{-pastDays, futureDays, double(rooms) * span / stays, 0.02};
+            plan = StayPlanner::plan(rooms, guests, shape, random);
+            const auto begun = std::count_if(plan.begin(), plan.end(), [](const StayPlanner::Stay &s) {
+                return s.checkIn <= 0;
+            });
+            if (begun > 0)
+                StayPlanner::addConsumptions(plan, double(consumptions) / double(begun), random);
+        }
+        counts = write(db, hotel, plan, today, random);
+    });
+    return counts;
+}
+
+QString commonSurname()
+{
+    return QStringLiteral("Echeverría");
 }
 
 } // namespace DatabaseFactory

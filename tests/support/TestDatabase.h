@@ -41,6 +41,8 @@ public:
     qint64 addConsumption(qint64 stayId, qint64 serviceId, int quantity, Money price, const QString &when);
 
 private:
+    static QString tempTemplate();
+
     QTemporaryDir m_dir;
     QString m_connection;
     bool m_valid = false;

@@ -1,0 +1,32 @@
+#include "BenchDatabase.h"
+
+#include "DatabaseFactory.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTextStream>
+
+QString benchDatabaseFolder(double scale)
+{
+    QString base = qEnvironmentVariable("HOTEL_BENCH_DB");
+    QString folder = base.isEmpty() ? QDir::current().filePath(QStringLiteral("bench-data"))
+                                    : QFileInfo(base).absolutePath();
+    if (scale != 1.0)
+        folder += QStringLiteral("/scale-%1").arg(scale);
+    QDir().mkpath(folder);
+    const QString path = QDir(folder).filePath(QStringLiteral("Hotel.db"));
+    if (!QFileInfo::exists(path)) {
+        QTextStream err(stderr);
+        err << "Generating the large database " << path << " ..." << Qt::endl;
+        QElapsedTimer t;
+        t.start();
+        DatabaseFactory::LargeOptions options;
+        options.today = QDate(2026, 12, 1);
+        options.seed = 1;
+        options.scale = scale;
+        DatabaseFactory::createLarge(path, options);
+        err << "done in " << t.elapsed() / 1000.0 << " s" << Qt::endl;
+    }
+    return folder;
+}

@@ -1,0 +1,150 @@
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUuid>
+
+// Runs hotel-createdb as the build step does: in its own process, with no
+// display to connect to.
+class TestCreateDb : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void run_data();
+    void run();
+};
+
+namespace {
+
+const QByteArray Original("someone's data, not to be lost\n");
+
+struct Outcome
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Outcome runTool(const QStringList &arguments)
+{
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    tool.setProcessEnvironment(env);
+    tool.start(QStringLiteral(HOTEL_CREATEDB), arguments);
+    if (!tool.waitForFinished(60000) || tool.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardOutput()),
+            QString::fromUtf8(tool.readAllStandardError())};
+}
+
+qint64 rows(const QString &path, const QString &table)
+{
+    const QString name = QUuid::createUuid().toString();
+    qint64 n = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(QStringLiteral("SELECT COUNT(*) FROM ") + table) && q.next())
+                n = q.value(0).toLongLong();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return n;
+}
+
+} // namespace
+
+void TestCreateDb::run_data()
+{
+    // FILE in the arguments stands for the database path.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("existing");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("stderrText"); // exact, with FILE replaced; "*" for anything
+    QTest::addColumn<QString>("made");       // the new database expected: "", "empty" or "demo"
+
+    const QString refused = QStringLiteral("FILE already exists; it was left unchanged.\n");
+    const QString any = QStringLiteral("*");
+    QTest::newRow("demo over a file") << QStringList{QStringLiteral("--demo"), QStringLiteral("FILE")} << true << 1
+                                      << refused << QString();
+    QTest::newRow("default over a file") << QStringList{QStringLiteral("FILE")} << true << 1 << refused << QString();
+    QTest::newRow("large over a file") << QStringList{QStringLiteral("--large"), QStringLiteral("FILE")} << true << 1
+                                       << refused << QString();
+    QTest::newRow("empty over a file") << QStringList{QStringLiteral("--empty"), QStringLiteral("FILE")} << true << 1
+                                       << refused << QString();
+    QTest::newRow("skip existing") << QStringList{QStringLiteral("--skip-existing"), QStringLiteral("FILE")} << true
+                                   << 0 << QString() << QString();
+    QTest::newRow("two modes") << QStringList{QStringLiteral("--empty"), QStringLiteral("--demo"), QStringLiteral("FILE")}
+                               << false << 2 << any << QString();
+    QTest::newRow("scale without large")
+        << QStringList{QStringLiteral("--scale"), QStringLiteral("2"), QStringLiteral("FILE")} << false << 2 << any
+        << QString();
+    QTest::newRow("scale not a number")
+        << QStringList{QStringLiteral("--large"), QStringLiteral("--scale"), QStringLiteral("many"), QStringLiteral("FILE")}
+        << false << 2 << any << QString();
+    QTest::newRow("no file") << QStringList{QStringLiteral("--demo")} << false << 2 << any << QString();
+    QTest::newRow("help") << QStringList{QStringLiteral("--help")} << false << 0 << QString() << QString();
+    QTest::newRow("empty") << QStringList{QStringLiteral("--empty"), QStringLiteral("FILE")} << false << 0 << QString()
+                           << QStringLiteral("empty");
+    QTest::newRow("demo")
+        << QStringList{QStringLiteral("--today"), QStringLiteral("2024-06-12"), QStringLiteral("FILE")} << false << 0
+        << QString() << QStringLiteral("demo");
+}
+
+void TestCreateDb::run()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, existing);
+    QFETCH(int, exitCode);
+    QFETCH(QString, stderrText);
+    QFETCH(QString, made);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("Hotel.db"));
+    if (existing) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(Original);
+    }
+    arguments.replaceInStrings(QStringLiteral("FILE"), path);
+
+    const Outcome outcome = runTool(arguments);
+    QCOMPARE(outcome.exitCode, exitCode);
+    if (stderrText == u'*')
+        QVERIFY(!outcome.err.isEmpty());
+    else
+        QCOMPARE(outcome.err, QString(stderrText).replace(QStringLiteral("FILE"), QDir::toNativeSeparators(path)));
+
+    if (arguments.contains(QStringLiteral("--help")))
+        QVERIFY(outcome.out.contains(QStringLiteral("--skip-existing")));
+    if (existing) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), Original);
+    } else if (made.isEmpty()) {
+        QVERIFY(!QFile::exists(path));
+    } else if (made == u"empty") {
+        QCOMPARE(rows(path, QStringLiteral("TiposDeHabitacion")), 0);
+        QCOMPARE(rows(path, QStringLiteral("Estadias")), 0);
+    } else {
+        QVERIFY(rows(path, QStringLiteral("TiposDeHabitacion")) > 0);
+        QVERIFY(rows(path, QStringLiteral("Estadias")) > 0);
+    }
+    QStringList expected;
+    if (QFile::exists(path))
+        expected << QStringLiteral("Hotel.db");
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), expected);
+}
+
+QTEST_GUILESS_MAIN(TestCreateDb)
+#include "tst_createdb.moc"

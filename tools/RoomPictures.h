@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QByteArray>
+
+// Pictures of the sample room types, drawn rather than shipped as files.
+namespace RoomPictures {
+
+enum class Furnishing { Single, Double, Triple, Suite, Family };
+
+// A 320 x 240 drawing of a room with that furnishing, as the bytes of a BMP file
+// (the form room type photos take in the database). Shapes and colours only: no
+// text, so it needs neither fonts nor a display, and the same bytes every time.
+QByteArray bmp(Furnishing furnishing);
+
+} // namespace RoomPictures

@@ -1,0 +1,147 @@
+// hotel-createdb: writes a new database file, empty, with demonstration data,
+// or with years of generated history. It never replaces an existing file.
+#include "DataError.h"
+#include "DatabaseFactory.h"
+#include "DateTimes.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+enum ExitCode { Success = 0, Failure = 1, UsageError = 2 };
+
+int usageError(const QString &message)
+{
+    QTextStream err(stderr);
+    err << QCoreApplication::applicationName() << ": " << message << '\n'
+        << "Try '" << QCoreApplication::applicationName() << " --help'.\n";
+    return UsageError;
+}
+
+QString describe(const DatabaseFactory::Counts &c)
+{
+    return QStringLiteral("%1 room types, %2 rooms, %3 services, %4 guests, %5 stays, %6 consumptions")
+        .arg(c.roomTypes)
+        .arg(c.rooms)
+        .arg(c.services)
+        .arg(c.guests)
+        .arg(c.stays)
+        .arg(c.consumptions);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("hotel-createdb"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Writes a new hotel database file.\n"
+        "\n"
+        "  hotel-createdb [--empty | --demo | --large [--scale N] [--seed N]]\n"
+        "                 [--today YYYY-MM-DD] [--skip-existing] FILE\n"
+        "\n"
+        "--demo (the default) writes a small hotel in use, with stays around today;\n"
+        "--empty writes the tables only; --large writes ten years of a 200-room hotel\n"
+        "(about 200,000 stays, 50,000 guests and 600,000 consumptions; --scale 0.1\n"
+        "writes a tenth of it, --scale 2 twice as much).\n"
+        "An existing FILE is never replaced: the tool fails with exit code 1, or with\n"
+        "--skip-existing leaves it and succeeds. Wrong arguments give exit code 2."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption empty(QStringLiteral("empty"), QStringLiteral("Tables only, no rows."));
+    const QCommandLineOption demo(QStringLiteral("demo"), QStringLiteral("Demonstration data (the default)."));
+    const QCommandLineOption large(QStringLiteral("large"), QStringLiteral("Years of generated history, for measuring."));
+    const QCommandLineOption scale(QStringLiteral("scale"),
+                                   QStringLiteral("With --large: multiplies rooms, guests, stays and consumptions "
+                                                  "(default 1)."),
+                                   QStringLiteral("N"));
+    const QCommandLineOption seed(QStringLiteral("seed"),
+                                  QStringLiteral("With --large: the random seed; the same seed and day give the "
+                                                 "same data (default 1)."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption today(QStringLiteral("today"),
+                                   QStringLiteral("The day the stays are placed around (default: the current day)."),
+                                   QStringLiteral("YYYY-MM-DD"));
+    const QCommandLineOption skipExisting(QStringLiteral("skip-existing"),
+                                          QStringLiteral("If FILE exists, leave it and succeed."));
+    parser.addOptions({empty, demo, large, scale, seed, today, skipExisting});
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The database file to write."));
+
+    if (!parser.parse(QCoreApplication::arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        QTextStream(stdout) << parser.helpText();
+        return Success;
+    }
+    if (int(parser.isSet(empty)) + int(parser.isSet(demo)) + int(parser.isSet(large)) > 1)
+        return usageError(QStringLiteral("--empty, --demo and --large exclude each other."));
+    if ((parser.isSet(scale) || parser.isSet(seed)) && !parser.isSet(large))
+        return usageError(QStringLiteral("--scale and --seed go with --large."));
+    if (parser.isSet(today) && parser.isSet(empty))
+        return usageError(QStringLiteral("--today does not go with --empty."));
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 1)
+        return usageError(QStringLiteral("Give exactly one FILE."));
+    const QString file = files.first();
+
+    DatabaseFactory::LargeOptions options;
+    if (parser.isSet(scale)) {
+        bool ok = false;
+        options.scale = parser.value(scale).toDouble(&ok);
+        if (!ok || !(options.scale > 0))
+            return usageError(QStringLiteral("--scale needs a number above zero, not '%1'.").arg(parser.value(scale)));
+    }
+    if (parser.isSet(seed)) {
+        bool ok = false;
+        options.seed = parser.value(seed).toUInt(&ok);
+        if (!ok)
+            return usageError(QStringLiteral("--seed needs a whole number from 0 to 4294967295, not '%1'.")
+                                  .arg(parser.value(seed)));
+    }
+    QDate day = DateTimes::today();
+    if (parser.isSet(today)) {
+        day = QDate::fromString(parser.value(today), Qt::ISODate);
+        if (!day.isValid())
+            return usageError(QStringLiteral("--today needs a day written YYYY-MM-DD, not '%1'.").arg(parser.value(today)));
+    }
+    options.today = day;
+
+    const QString shown = QDir::toNativeSeparators(file);
+    if (QFileInfo::exists(file)) {
+        if (parser.isSet(skipExisting)) {
+            QTextStream(stdout) << shown << " already exists; left as it is.\n";
+            return Success;
+        }
+        QTextStream(stderr) << shown << " already exists; it was left unchanged.\n";
+        return Failure;
+    }
+
+    try {
+        QElapsedTimer timer;
+        timer.start();
+        QString what;
+        if (parser.isSet(empty)) {
+            DatabaseFactory::createEmpty(file);
+            what = QStringLiteral("no rows");
+        } else if (parser.isSet(large)) {
+            what = describe(DatabaseFactory::createLarge(file, options));
+        } else {
+            what = describe(DatabaseFactory::createDemo(file, day));
+        }
+        QTextStream(stdout) << "Wrote " << shown << " (" << what << ") in "
+                            << QString::number(timer.elapsed() / 1000.0, 'f', 1) << " s.\n";
+    } catch (const DataError &e) {
+        QTextStream(stderr) << e.message() << '\n';
+        return Failure;
+    }
+    return Success;
+}
