@@ -6,6 +6,9 @@
 #include "Filter.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <new>
+#include <sys/mman.h>
 #include <array>
 
 namespace {
@@ -77,6 +80,70 @@ int compareStored(const QVariant &a, const QVariant &b)
 }
 
 } // namespace
+
+// Memory for the rows a fetch brings: large blocks handed out in order, so that a
+// table of hundreds of thousands of rows costs a few allocations and, where the
+// system offers them, huge pages instead of a page fault every few rows. A block
+// is released only when no row lives in it any more; an arena whose cursor is
+// gone deletes itself with its last row.
+class Cursor::RowArena
+{
+public:
+    ~RowArena() { releaseBlocks(); }
+
+    void *allocate(size_t bytes)
+    {
+        bytes = (bytes + 15) & ~size_t(15);
+        if (bytes > m_left) {
+            const size_t size = std::max(bytes, m_nextBlock);
+            m_nextBlock = std::min<size_t>(m_nextBlock * 2, MaxBlock);
+            char *block = static_cast<char *>(std::aligned_alloc(HugePage, (size + HugePage - 1) & ~(HugePage - 1)));
+            if (!block)
+                throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+            if (size >= HugePage)
+                madvise(block, size, MADV_HUGEPAGE);
+#endif
+            m_blocks.push_back(block);
+            m_next = block;
+            m_left = size;
+        }
+        void *p = m_next;
+        m_next += bytes;
+        m_left -= bytes;
+        ++live;
+        return p;
+    }
+
+    // Frees the blocks once every row is gone; a later fetch starts afresh.
+    void releaseIfEmpty()
+    {
+        if (live == 0)
+            releaseBlocks();
+    }
+
+    int live = 0;
+    bool orphaned = false;
+
+private:
+    static constexpr size_t HugePage = size_t(2) << 20;
+    static constexpr size_t MaxBlock = size_t(64) << 20;
+
+    void releaseBlocks()
+    {
+        for (char *b : m_blocks)
+            std::free(b);
+        m_blocks.clear();
+        m_next = nullptr;
+        m_left = 0;
+        m_nextBlock = size_t(256) << 10;
+    }
+
+    std::vector<char *> m_blocks;
+    char *m_next = nullptr;
+    size_t m_left = 0;
+    size_t m_nextBlock = size_t(256) << 10;
+};
 
 // An index over one stored column: value -> rows holding it, in cursor order.
 // Three shapes, chosen when the rows are loaded:
@@ -269,12 +336,21 @@ private:
     QHash<QString, Bucket> m_texts;
 };
 
-Cursor::Cursor(QString name, QObject *parent) : QObject(parent), m_name(std::move(name))
+Cursor::Cursor(QString name, QObject *parent) : QObject(parent), m_name(std::move(name)), m_arena(new RowArena)
 {
     setObjectName(m_name);
 }
 
-Cursor::~Cursor() = default;
+Cursor::~Cursor()
+{
+    m_view.clear();
+    m_all.clear();
+    // Rows held elsewhere (a transaction's undo) keep the arena until they go.
+    if (m_arena->live == 0)
+        delete m_arena;
+    else
+        m_arena->orphaned = true;
+}
 
 // ---- structure -------------------------------------------------------------
 
@@ -305,17 +381,20 @@ void Cursor::clearFields()
     m_physicalCount = 0;
     m_indexes.clear();
     m_sortFields.clear();
+    m_textSort = false;
 }
 
 void Cursor::setSortOrder(const QString &fields)
 {
     m_sortOrderText = fields;
     m_sortFields.clear();
+    m_textSort = false;
     for (const QString &part : fields.split(u';', Qt::SkipEmptyParts)) {
         const Field &f = fieldByName(part.trimmed());
         if (f.physicalIndex() < 0)
             fail(QStringLiteral("Field '%1' cannot be used for sorting").arg(f.name()));
         m_sortFields.push_back(f.physicalIndex());
+        m_textSort = m_textSort || f.isTextual();
     }
 }
 
@@ -391,12 +470,14 @@ bool Cursor::canModify() const
 
 // ---- opening ---------------------------------------------------------------
 
-Cursor::RowPtr Cursor::newRow(int count)
+Cursor::RowPtr Cursor::newRow(int count, RowArena *arena)
 {
     static_assert(sizeof(Row) % alignof(QVariant) == 0);
-    void *memory = ::operator new(sizeof(Row) + sizeof(QVariant) * static_cast<size_t>(count));
+    const size_t bytes = sizeof(Row) + sizeof(QVariant) * static_cast<size_t>(count);
+    void *memory = arena ? arena->allocate(bytes) : ::operator new(bytes);
     Row *row = new (memory) Row;
     row->values = reinterpret_cast<QVariant *>(row + 1);
+    row->arena = arena;
     row->count = count;
     for (int i = 0; i < count; ++i)
         new (row->values + i) QVariant();
@@ -407,13 +488,19 @@ void Cursor::RowDeleter::operator()(Row *row) const
 {
     for (int i = 0; i < row->count; ++i)
         row->values[i].~QVariant();
+    RowArena *arena = row->arena;
     row->~Row();
-    ::operator delete(row);
+    if (!arena) {
+        ::operator delete(row);
+        return;
+    }
+    if (--arena->live == 0 && arena->orphaned)
+        delete arena;
 }
 
 QVariant *Cursor::newFetchedRow()
 {
-    RowPtr row = newRow(m_physicalCount);
+    RowPtr row = newRow(m_physicalCount, m_arena);
     row->allPos = static_cast<qsizetype>(m_all.size());
     QVariant *values = row->values;
     m_all.push_back(std::move(row));
@@ -433,10 +520,12 @@ void Cursor::open()
     if (isOpen())
         return;
     m_all.clear();
+    m_arena->releaseIfEmpty();
     try {
         doFetch();
     } catch (...) {
         m_all.clear();
+        m_arena->releaseIfEmpty();
         throw;
     }
     for (auto &row : m_all)
@@ -473,6 +562,7 @@ void Cursor::close()
     m_view.clear();
     m_viewIsAll = true;
     m_all.clear();
+    m_arena->releaseIfEmpty();
     rebuildIndexes();
     m_current = -1;
     m_bof = m_eof = true;
@@ -492,6 +582,7 @@ void Cursor::refresh()
         currentKey = viewRow(m_current)->values[static_cast<size_t>(key->physicalIndex())];
     m_view.clear();
     m_all.clear();
+    m_arena->releaseIfEmpty();
     rebuildIndexes();
     doFetch();
     for (auto &row : m_all)
@@ -727,6 +818,8 @@ void Cursor::setValue(Field &field, const QVariant &v)
 void Cursor::computeSortKeys(Row &row) const
 {
     row.sortKeys.clear();
+    if (!m_textSort)
+        return;
     for (int column : m_sortFields) {
         const QVariant &v = row.values[static_cast<size_t>(column)];
         if (v.metaType().id() == QMetaType::QString)
@@ -743,7 +836,8 @@ bool Cursor::lessInOrder(const Row &a, const Row &b) const
         const QVariant &y = b.values[static_cast<size_t>(m_sortFields[i])];
         int c;
         if (x.metaType().id() == QMetaType::QString && y.metaType().id() == QMetaType::QString) {
-            c = QString::compare(a.sortKeys[i], b.sortKeys[i]);
+            c = a.sortKeys.empty() || b.sortKeys.empty() ? QString::compare(fold(x.toString()), fold(y.toString()))
+                                                         : QString::compare(a.sortKeys[i], b.sortKeys[i]);
             if (c == 0)
                 c = QString::compare(x.toString(), y.toString());
         } else {

@@ -147,10 +147,14 @@ signals:
     void fieldChanged(const Field *field);
 
 protected:
+    class RowArena;
+
     // A row: its stored values live in the same allocation, right after it.
+    // Fetched rows come from the cursor's arena, rows made later from the heap.
     struct Row
     {
         QVariant *values = nullptr;
+        RowArena *arena = nullptr;
         int count = 0;
         qsizetype allPos = 0;
         bool pending = false;
@@ -163,7 +167,7 @@ protected:
         void operator()(Row *row) const;
     };
     using RowPtr = std::unique_ptr<Row, RowDeleter>;
-    static RowPtr newRow(int count);
+    static RowPtr newRow(int count, RowArena *arena = nullptr);
 
     // Subclasses fetch the rows at open (through newFetchedRow) and write them.
     virtual void doFetch() = 0;
@@ -231,6 +235,7 @@ private:
     void restoreRow(RowPtr row, qsizetype allPos);
 
     QString m_name;
+    RowArena *m_arena;
     std::vector<std::unique_ptr<Field>> m_fields;
     QHash<QString, int> m_fieldByName;
     int m_physicalCount = 0;
@@ -255,6 +260,7 @@ private:
 
     QString m_sortOrderText;
     std::vector<int> m_sortFields; // physical indexes
+    bool m_textSort = false;       // a text field among them: rows keep folded keys
 
     QPointer<Cursor> m_master;
     QString m_masterFieldName;

@@ -3,6 +3,8 @@
 #include "DataError.h"
 #include "DateTimes.h"
 
+#include <array>
+
 struct FilterExpression::Node
 {
     enum class Type { Or, And, Not, Compare, IsNull, True };
@@ -16,6 +18,7 @@ struct FilterExpression::Node
     QVariant literal;        // normalized to the field's kind (text for LIKE)
     bool leadingWild = false;
     bool trailingWild = false;
+    QString folded;          // the LIKE pattern, case folded
 };
 
 namespace {
@@ -253,6 +256,7 @@ private:
                 pattern.chop(1);
             }
             n->literal = pattern;
+            n->folded = pattern.toCaseFolded();
         } else {
             n->literal = convertLiteral(*field, literal, quoted);
         }
@@ -330,41 +334,86 @@ QString FilterExpression::quoted(const QString &text)
     return u'\'' + s + u'\'';
 }
 
-static bool evaluate(const Node &n, const Cursor &cursor, const std::function<QVariant(const Field &)> &valueOf)
+namespace {
+
+// Case folding of the Latin characters from a table; a name filter runs over
+// every guest at each keystroke.
+const std::array<char16_t, 0x250> &foldTable()
+{
+    static const std::array<char16_t, 0x250> table = [] {
+        std::array<char16_t, 0x250> t{};
+        for (char16_t c = 0; c < 0x250; ++c)
+            t[c] = QChar::toCaseFolded(c);
+        return t;
+    }();
+    return table;
+}
+
+inline char16_t folded(char16_t c, const std::array<char16_t, 0x250> &table)
+{
+    return c < 0x250 ? table[c] : static_cast<char16_t>(QChar::toCaseFolded(c));
+}
+
+// Whether text[at..] begins with the (folded) pattern, letters in any case.
+bool foldedMatchAt(QStringView text, qsizetype at, QStringView pattern, const std::array<char16_t, 0x250> &table)
+{
+    for (qsizetype i = 0; i < pattern.size(); ++i)
+        if (folded(text[at + i].unicode(), table) != pattern[i].unicode())
+            return false;
+    return true;
+}
+
+bool likeMatch(const Node &n, QStringView text)
+{
+    const QStringView pattern = n.folded;
+    const auto &table = foldTable();
+    const qsizetype room = text.size() - pattern.size();
+    if (room < 0)
+        return false;
+    if (n.leadingWild && n.trailingWild) {
+        if (pattern.isEmpty())
+            return true;
+        const char16_t first = pattern.front().unicode();
+        for (qsizetype at = 0; at <= room; ++at)
+            if (folded(text[at].unicode(), table) == first && foldedMatchAt(text, at, pattern, table))
+                return true;
+        return false;
+    }
+    if (n.leadingWild)
+        return foldedMatchAt(text, room, pattern, table);
+    if (n.trailingWild)
+        return foldedMatchAt(text, 0, pattern, table);
+    return room == 0 && foldedMatchAt(text, 0, pattern, table);
+}
+
+template<typename ValueOf>
+bool evaluate(const Node &n, const ValueOf &valueOf)
 {
     switch (n.type) {
     case Node::Type::True:
         return true;
     case Node::Type::Or:
         for (const auto &c : n.children)
-            if (evaluate(*c, cursor, valueOf))
+            if (evaluate(*c, valueOf))
                 return true;
         return false;
     case Node::Type::And:
         for (const auto &c : n.children)
-            if (!evaluate(*c, cursor, valueOf))
+            if (!evaluate(*c, valueOf))
                 return false;
         return true;
     case Node::Type::Not:
-        return !evaluate(*n.children.front(), cursor, valueOf);
+        return !evaluate(*n.children.front(), valueOf);
     case Node::Type::IsNull:
         return valueOf(*n.field).isValid() == n.negate;
     case Node::Type::Compare: {
-        const QVariant v = valueOf(*n.field);
+        const QVariant &v = valueOf(*n.field);
         if (!v.isValid())
             return false;
         if (n.op == Node::Op::Like || n.op == Node::Op::NotLike) {
-            const QString text = Field::plainText(v);
-            const QString pattern = n.literal.toString();
-            bool match;
-            if (n.leadingWild && n.trailingWild)
-                match = text.contains(pattern, Qt::CaseInsensitive);
-            else if (n.leadingWild)
-                match = text.endsWith(pattern, Qt::CaseInsensitive);
-            else if (n.trailingWild)
-                match = text.startsWith(pattern, Qt::CaseInsensitive);
-            else
-                match = text.compare(pattern, Qt::CaseInsensitive) == 0;
+            const bool match = v.metaType().id() == QMetaType::QString
+                                   ? likeMatch(n, *static_cast<const QString *>(v.constData()))
+                                   : likeMatch(n, Field::plainText(v));
             return n.op == Node::Op::Like ? match : !match;
         }
         const int c = compareValues(v, n.literal);
@@ -382,7 +431,17 @@ static bool evaluate(const Node &n, const Cursor &cursor, const std::function<QV
     return false;
 }
 
+} // namespace
+
 bool FilterExpression::matches(const Cursor &cursor, const Cursor::Row &row) const
 {
-    return evaluate(*m_root, cursor, [&](const Field &f) { return cursor.rowValue(row, f, false); });
+    // Stored values are read in place; a lookup value lives in `computed` until
+    // the next read.
+    QVariant computed;
+    return evaluate(*m_root, [&](const Field &f) -> const QVariant & {
+        if (f.physicalIndex() >= 0)
+            return row.values[f.physicalIndex()];
+        computed = cursor.rowValue(row, f, false);
+        return computed;
+    });
 }

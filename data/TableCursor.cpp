@@ -52,10 +52,27 @@ void TableCursor::doFetch()
     std::vector<Field::Kind> kinds;
     for (const Field *f : fields)
         kinds.push_back(f->kind());
+    // Short texts (states, views) repeat on every row: one shared copy each.
+    std::vector<QHash<QString, QVariant>> shared(static_cast<size_t>(n));
+    std::vector<bool> share(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        share[static_cast<size_t>(i)] = fields[static_cast<size_t>(i)]->kind() == Field::Kind::Text
+                                        && fields[static_cast<size_t>(i)]->size() <= 10;
     while (q.next()) {
         QVariant *values = newFetchedRow();
-        for (int i = 0; i < n; ++i)
-            values[i] = Database::fromStorage(kinds[static_cast<size_t>(i)], q.value(i));
+        for (int i = 0; i < n; ++i) {
+            QVariant v = Database::fromStorage(kinds[static_cast<size_t>(i)], q.value(i));
+            if (share[static_cast<size_t>(i)] && v.isValid()) {
+                auto &pool = shared[static_cast<size_t>(i)];
+                const QString text = v.toString();
+                auto it = pool.constFind(text);
+                if (it == pool.cend())
+                    it = pool.insert(text, v);
+                values[i] = it.value();
+            } else {
+                values[i] = std::move(v);
+            }
+        }
     }
     if (q.lastError().isValid())
         throw DataError(Database::describe(q.lastError(), Database::Operation::Read));
