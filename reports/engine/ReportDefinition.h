@@ -1,0 +1,187 @@
+#pragma once
+
+#include <QImage>
+#include <QSizeF>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+class Cursor;
+
+// The layout model of a printed document: plain data that a report holder fills
+// in and the engine reads. Lengths are millimetres, font sizes points.
+
+enum class TextAlignment { Left, Center, Right };
+
+struct ReportFont
+{
+    QString family = QStringLiteral("Arial");
+    double points = 10;
+    bool bold = false;
+    bool italic = false;
+
+    bool operator==(const ReportFont &) const = default;
+};
+
+// Black lines along the edges of a band or an element.
+struct FrameLines
+{
+    bool top = false;
+    bool bottom = false;
+    bool left = false;
+    bool right = false;
+
+    static FrameLines all() { return {true, true, true, true}; }
+    bool any() const { return top || bottom || left || right; }
+    bool operator==(const FrameLines &) const = default;
+};
+
+// A box within a band: left and top from the band's top-left corner.
+struct MmRect
+{
+    double left = 0;
+    double top = 0;
+    double width = 0;
+    double height = 0;
+};
+
+// One thing printed in a band. Which members count depends on the kind:
+//   Label        text (the caption)
+//   FieldText    cursor (null: the main cursor), field, mask
+//   Expression   expression over main-cursor fields, mask, sum
+//   Picture      picture, stretched to the box
+//   FieldPicture cursor (null: the main cursor), field holding picture bytes
+//   SystemData   system, text (leading text)
+// A mask formats numbers as a number mask and date-times as a date picture.
+// A sum prints the total of its expression over every detail record of the
+// document, wherever the element stands.
+struct ReportElement
+{
+    enum class Kind { Label, FieldText, Expression, Picture, FieldPicture, SystemData };
+    enum class System { DateTime, DetailCount };
+
+    Kind kind = Kind::Label;
+    MmRect box;
+    std::optional<ReportFont> font; // none: the report's base font
+    TextAlignment alignment = TextAlignment::Left;
+    // The box's width follows its text (one line per paragraph); the left edge stays.
+    bool autoSize = false;
+    // Text breaks at blanks (a word wider than the box breaks between characters);
+    // lines that do not fit the box's height are cut. Without it each paragraph is
+    // one line, clipped at the box.
+    bool wordWrap = true;
+    bool transparent = false; // otherwise the box is filled white
+    FrameLines frame;
+
+    QString text;
+    Cursor *cursor = nullptr;
+    QString field;
+    QString expression;
+    QString mask;
+    bool sum = false;
+    QImage picture;
+    System system = System::DateTime;
+
+    static ReportElement label(QString caption, MmRect box);
+    static ReportElement fieldText(Cursor *cursor, QString field, MmRect box, QString mask = {});
+    static ReportElement expressionText(QString expression, MmRect box, QString mask = {}, bool sum = false);
+    static ReportElement fixedPicture(QImage picture, MmRect box);
+    static ReportElement fieldPicture(Cursor *cursor, QString field, MmRect box);
+    static ReportElement systemData(System system, MmRect box, QString leadingText = {});
+
+    ReportElement &withFont(const ReportFont &f) { font = f; return *this; }
+    ReportElement &withAlignment(TextAlignment a) { alignment = a; return *this; }
+    ReportElement &withAutoSize(bool on = true) { autoSize = on; return *this; }
+    ReportElement &withWordWrap(bool on) { wordWrap = on; return *this; }
+    ReportElement &withTransparent(bool on = true) { transparent = on; return *this; }
+    ReportElement &withFrame(FrameLines f) { frame = f; return *this; }
+};
+
+// A band: a strip across the page with a white background, optional frame lines
+// and elements placed from its top-left corner. Bands never grow.
+struct ReportBand
+{
+    double height = 0;
+    FrameLines frame;
+    std::vector<ReportElement> elements;
+
+    ReportBand() = default;
+    explicit ReportBand(double heightMm, FrameLines frameLines = {}) : height(heightMm), frame(frameLines) {}
+    ReportBand &add(ReportElement element)
+    {
+        elements.push_back(std::move(element));
+        return *this;
+    }
+};
+
+// A group header and its footer. The header prints before the first record and
+// before every record whose value of `field` (a main-cursor field) differs from
+// the previous record's; the footer after the last record of each group.
+struct ReportGroup
+{
+    QString field;
+    ReportBand header;
+    ReportBand footer;
+};
+
+struct PageSetup
+{
+    QSizeF paper{210, 297}; // portrait width and height
+    bool landscape = false;
+    double topMargin = 12.7;
+    double bottomMargin = 12.7;
+    double leftMargin = 12.7;
+    double rightMargin = 12.7;
+    // The engine lays out one column; production refuses other values.
+    int columns = 1;
+};
+
+struct PrinterSettings
+{
+    enum class Duplex { Default, Simplex, LongSide, ShortSide };
+    enum class Colour { Default, Monochrome, Colour };
+
+    int copies = 1;
+    // First and last page to print; 0 and 0 print every page.
+    int fromPage = 0;
+    int toPage = 0;
+    // 0 is the automatic bin; 1 to 15 are the standard bin codes (upper, lower,
+    // middle, manual, envelope, envelope manual, automatic, tractor, small format,
+    // large format, large capacity, 14 cassette, 15 form source); higher numbers
+    // are the printer's own bins, which the print system here cannot select.
+    int paperBin = 0;
+    Duplex duplex = Duplex::Default;
+    Colour colour = Colour::Default;
+    // Stored with a definition, not used: the page setup gives the paper.
+    int paperCode = 0;
+
+    bool operator==(const PrinterSettings &) const = default;
+};
+
+enum class PreviewZoom { WholePage, PageWidth, Actual };
+
+struct PreviewSettings
+{
+    PreviewZoom zoom = PreviewZoom::WholePage;
+    bool maximized = false;
+};
+
+// One printed document. The engine walks `mainCursor` from its first record to
+// its end and leaves it there; other cursors are read, never moved.
+struct ReportDefinition
+{
+    QString name; // names the print job and the preview window
+    Cursor *mainCursor = nullptr;
+    PageSetup page;
+    ReportFont baseFont;
+    bool printIfEmpty = true;
+    PrinterSettings printer;
+    PreviewSettings preview;
+
+    std::optional<ReportBand> title;
+    std::optional<ReportBand> columnHeader;
+    std::vector<ReportGroup> groups; // outermost first
+    std::optional<ReportBand> detail;
+    std::optional<ReportBand> summary;
+};
