@@ -1,0 +1,157 @@
+#include "BoundEdit.h"
+
+#include "Cursor.h"
+#include "Guard.h"
+#include "Regional.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QMenu>
+
+BoundEdit::BoundEdit(QWidget *parent) : QLineEdit(parent), m_link(this, [this] { refresh(); }, this)
+{
+    connect(this, &QLineEdit::textEdited, this, [this] {
+        if (!m_refreshing)
+            m_typed = true;
+    });
+}
+
+BoundEdit::~BoundEdit() = default;
+
+void BoundEdit::refresh()
+{
+    // The edit text while editing and while the user is in the control, so that
+    // what is selected there is what gets typed over.
+    QString text;
+    if (m_link.hasRecord()) {
+        const Field *f = field();
+        text = f->cursor().isEditing() || hasFocus() ? f->editText() : f->displayText();
+    }
+    m_refreshing = true;
+    if (text != this->text())
+        setText(text);
+    m_refreshing = false;
+    m_typed = false;
+}
+
+bool BoundEdit::accepts(QChar ch) const
+{
+    const Field *f = field();
+    if (!f || !f->isNumeric())
+        return true;
+    if (ch.isDigit() || ch == u'+' || ch == u'-')
+        return true;
+    return f->kind() == Field::Kind::Money && QString(ch) == Regional::settings().decimalSeparator;
+}
+
+void BoundEdit::updateRecord()
+{
+    if (!m_typed)
+        return;
+    Field *f = field();
+    if (!f || !f->cursor().isEditing())
+        return;
+    const QString typed = text();
+    f->setAsString(typed);
+    m_typed = false;
+}
+
+void BoundEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        if (Field *f = field(); f && f->cursor().isOpen()) {
+            m_refreshing = true;
+            setText(f->cursor().isEditing() ? f->editText() : f->displayText());
+            m_refreshing = false;
+            m_typed = false;
+            selectAll();
+            event->accept();
+            return;
+        }
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+    const bool changesText = (!event->text().isEmpty() && event->text().front().isPrint())
+                             || event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete
+                             || event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut);
+    if (!changesText) {
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+    if (!event->text().isEmpty() && event->text().front().isPrint() && !event->matches(QKeySequence::Paste)) {
+        for (QChar ch : event->text()) {
+            if (!accepts(ch)) {
+                QApplication::beep();
+                event->accept();
+                return;
+            }
+        }
+    }
+    if (event->matches(QKeySequence::Paste)) {
+        const QString pasted = QApplication::clipboard()->text();
+        for (QChar ch : pasted) {
+            if (!accepts(ch)) {
+                QApplication::beep();
+                event->accept();
+                return;
+            }
+        }
+    }
+    if (!m_link.startEditing(window())) {
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
+}
+
+void BoundEdit::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The context menu's paste and cut go through the same rules as the keys.
+    QMenu *menu = createStandardContextMenu();
+    for (QAction *a : menu->actions()) {
+        if (a->objectName() == QLatin1String("edit-paste") || a->objectName() == QLatin1String("edit-cut")
+            || a->objectName() == QLatin1String("edit-delete")) {
+            const bool paste = a->objectName() == QLatin1String("edit-paste");
+            disconnect(a, nullptr, nullptr, nullptr);
+            connect(a, &QAction::triggered, this, [this, paste, a] {
+                if (paste) {
+                    for (QChar ch : QApplication::clipboard()->text())
+                        if (!accepts(ch)) {
+                            QApplication::beep();
+                            return;
+                        }
+                }
+                if (!m_link.startEditing(window()))
+                    return;
+                if (paste)
+                    QLineEdit::paste();
+                else if (a->objectName() == QLatin1String("edit-cut"))
+                    QLineEdit::cut();
+                else
+                    QLineEdit::del();
+                m_typed = true;
+            });
+        }
+    }
+    menu->exec(event->globalPos());
+    delete menu;
+}
+
+void BoundEdit::focusInEvent(QFocusEvent *event)
+{
+    QLineEdit::focusInEvent(event);
+    if (!m_typed)
+        refresh();
+}
+
+void BoundEdit::focusOutEvent(QFocusEvent *event)
+{
+    QLineEdit::focusOutEvent(event);
+    if (!m_typed)
+        refresh();
+    // Written when the focus moves to another control; not when the window
+    // goes away or a popup or dialog takes the focus for a moment.
+    if (m_typed && event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason)
+        guarded(window(), [this] { updateRecord(); });
+}

@@ -1,0 +1,82 @@
+#include "BoundImage.h"
+
+#include "Cursor.h"
+#include "DataError.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMouseEvent>
+#include <QPainter>
+
+BoundImage::BoundImage(QWidget *parent) : QFrame(parent), m_link(this, [this] { refresh(); })
+{
+    setFrameShape(QFrame::Box);
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
+}
+
+void BoundImage::setStretch(bool stretch)
+{
+    m_stretch = stretch;
+    update();
+}
+
+void BoundImage::refresh()
+{
+    const Field *f = field();
+    if (m_pending && f && f->cursor().isEditing())
+        return;
+    m_pending = false;
+    m_picture = m_link.hasRecord() ? QImage::fromData(f->asBytes()) : QImage();
+    update();
+}
+
+void BoundImage::loadPicture(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const QByteArray format = suffix == u"jpg" ? QByteArrayLiteral("jpeg") : suffix.toLatin1();
+    if (suffix.isEmpty() || !QImageReader::supportedImageFormats().contains(format))
+        throw DataError(QStringLiteral("Unknown picture file extension (.%1)").arg(suffix));
+    QImageReader reader(path, format);
+    reader.setDecideFormatFromContent(false);
+    const QImage image = reader.read();
+    if (image.isNull())
+        throw DataError(QStringLiteral("The picture '%1' cannot be read: %2").arg(QFileInfo(path).fileName(), reader.errorString()));
+
+    Field *f = field();
+    if (f && f->cursor().isEditing()) {
+        QVariant stored;
+        if (format == "bmp" || format == "dib") {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly))
+                throw DataError(QStringLiteral("The picture '%1' cannot be read: %2").arg(QFileInfo(path).fileName(), file.errorString()));
+            stored = file.readAll();
+        }
+        m_pending = true;
+        f->setValue(stored);
+    }
+    m_picture = image;
+    update();
+}
+
+void BoundImage::paintEvent(QPaintEvent *event)
+{
+    QFrame::paintEvent(event);
+    if (m_picture.isNull())
+        return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QRect area = contentsRect();
+    if (m_stretch)
+        p.drawImage(area, m_picture);
+    else
+        p.drawImage(area.topLeft(), m_picture);
+}
+
+void BoundImage::mouseReleaseEvent(QMouseEvent *event)
+{
+    QFrame::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+}

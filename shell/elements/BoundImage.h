@@ -1,0 +1,47 @@
+#pragma once
+
+#include "FieldLink.h"
+
+#include <QFrame>
+#include <QImage>
+
+class Field;
+
+// Shows the picture held in a BLOB field of the current record (nothing for an
+// empty field or bytes that are no picture), stretched to the control when asked.
+// loadPicture() puts a picture file into it while the cursor is editing: the
+// record counts as changed and the picture shows at once; the field then holds
+// the file's bytes when the file is a Windows bitmap and is empty for any other
+// kind of picture. The kind is chosen by the file's extension.
+class BoundImage : public QFrame
+{
+    Q_OBJECT
+
+public:
+    explicit BoundImage(QWidget *parent = nullptr);
+
+    void setDataSource(DataSource *source) { m_link.setDataSource(source); }
+    void setDataField(const QString &field) { m_link.setDataField(field); }
+    Field *field() const { return m_link.field(); }
+    void setStretch(bool stretch);
+
+    // Throws DataError for an unknown extension or unreadable contents; the
+    // control then keeps the picture it had.
+    void loadPicture(const QString &path);
+    const QImage &picture() const { return m_picture; }
+
+signals:
+    void clicked();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    void refresh();
+
+    FieldLink m_link;
+    QImage m_picture;
+    bool m_pending = false; // a loaded picture shown until the record is posted or cancelled
+    bool m_stretch = false;
+};

@@ -1,0 +1,68 @@
+#include "FieldLink.h"
+
+#include "Cursor.h"
+#include "Guard.h"
+
+FieldLink::FieldLink(QObject *owner, std::function<void()> refresh, RecordEditor *editor)
+    : QObject(owner), m_refresh(std::move(refresh)), m_editor(editor)
+{
+}
+
+FieldLink::~FieldLink()
+{
+    if (m_source && m_editor)
+        m_source->removeEditor(m_editor);
+}
+
+void FieldLink::setDataSource(DataSource *source)
+{
+    if (m_source) {
+        if (m_editor)
+            m_source->removeEditor(m_editor);
+        disconnect(m_source, nullptr, this, nullptr);
+    }
+    m_source = source;
+    if (source) {
+        if (m_editor)
+            source->addEditor(m_editor);
+        connect(source, &DataSource::currentChanged, this, [this] { m_refresh(); });
+        connect(source, &DataSource::stateChanged, this, [this] { m_refresh(); });
+        connect(source, &DataSource::rowsReset, this, [this] { m_refresh(); });
+        connect(source, &DataSource::fieldChanged, this, [this](const Field *f) {
+            if (f == field())
+                m_refresh();
+        });
+    }
+    m_refresh();
+}
+
+void FieldLink::setDataField(const QString &fieldName)
+{
+    m_field = fieldName;
+    m_refresh();
+}
+
+Field *FieldLink::field() const
+{
+    Cursor *c = m_source ? m_source->cursor() : nullptr;
+    return c && !m_field.isEmpty() ? c->findField(m_field) : nullptr;
+}
+
+bool FieldLink::hasRecord() const
+{
+    const Field *f = field();
+    return f && f->cursor().isOpen() && f->cursor().recNo() >= 0;
+}
+
+bool FieldLink::startEditing(QWidget *dialogParent) const
+{
+    Field *f = field();
+    if (!f || f->isReadOnly())
+        return false;
+    Cursor &c = f->cursor();
+    if (c.isEditing())
+        return true;
+    if (!c.isOpen() || !c.canModify())
+        return false;
+    return guarded(dialogParent, [&] { c.edit(); }) && c.isEditing();
+}

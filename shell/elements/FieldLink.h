@@ -1,0 +1,43 @@
+#pragma once
+
+#include "DataSource.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+class Field;
+class QWidget;
+
+// The binding shared by the controls that show one field of a data source's
+// current record: it follows the data source and calls back whenever what the
+// control shows may have changed (a move, a state change, a reset, a change of
+// that field). A control that holds typed text registers as a RecordEditor.
+class FieldLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    FieldLink(QObject *owner, std::function<void()> refresh, RecordEditor *editor = nullptr);
+    ~FieldLink() override;
+
+    void setDataSource(DataSource *source);
+    void setDataField(const QString &field);
+    DataSource *dataSource() const { return m_source; }
+    const QString &dataField() const { return m_field; }
+
+    // The bound field, or null while the cursor is closed or lacks it.
+    Field *field() const;
+    // True when the cursor has a current record to show.
+    bool hasRecord() const;
+    // Puts the cursor into edit mode unless it already edits; false when that is
+    // impossible or failed (the failure is shown in the default error dialog).
+    bool startEditing(QWidget *dialogParent) const;
+
+private:
+    QPointer<DataSource> m_source;
+    QString m_field;
+    std::function<void()> m_refresh;
+    RecordEditor *m_editor;
+};

@@ -1,0 +1,132 @@
+#include "MessageDialog.h"
+
+#include <QAbstractButton>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+namespace MessageDialog {
+
+namespace {
+
+Observer &observer()
+{
+    static Observer o;
+    return o;
+}
+
+QMessageBox::Icon iconOf(Kind kind)
+{
+    switch (kind) {
+    case Kind::Error:
+        return QMessageBox::Critical;
+    case Kind::Information:
+        return QMessageBox::Information;
+    case Kind::Confirmation:
+        return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QString titleOf(Kind kind)
+{
+    switch (kind) {
+    case Kind::Error:
+        return QStringLiteral("Error");
+    case Kind::Information:
+        return QStringLiteral("Information");
+    case Kind::Confirmation:
+        return QStringLiteral("Confirm");
+    }
+    return QString();
+}
+
+Result run(const QString &title, const QString &text, QMessageBox::Icon icon, Buttons buttons, QWidget *parent)
+{
+    QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton *ok = nullptr, *cancel = nullptr, *yes = nullptr, *no = nullptr;
+    switch (buttons) {
+    case Buttons::Ok:
+        ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        box.setDefaultButton(ok);
+        box.setEscapeButton(ok);
+        break;
+    case Buttons::YesNo:
+        yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+        no = box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.setEscapeButton(no);
+        break;
+    case Buttons::OkCancel:
+        ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+        box.setDefaultButton(ok);
+        box.setEscapeButton(cancel);
+        break;
+    }
+    // Centred on the screen, whatever window asked.
+    box.adjustSize();
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        box.move(screen->availableGeometry().center() - box.rect().center());
+    if (observer()) {
+        QTimer::singleShot(0, &box, [&box] {
+            if (observer())
+                observer()(box);
+        });
+    }
+    box.exec();
+    QAbstractButton *clicked = box.clickedButton();
+    if (clicked && clicked == ok)
+        return Result::Ok;
+    if (clicked && clicked == yes)
+        return Result::Yes;
+    if (buttons == Buttons::YesNo)
+        return Result::No;
+    if (buttons == Buttons::OkCancel)
+        return Result::Cancel;
+    return Result::Ok;
+}
+
+} // namespace
+
+Result show(const QString &text, Kind kind, Buttons buttons, QWidget *parent)
+{
+    return run(titleOf(kind), text, iconOf(kind), buttons, parent);
+}
+
+void error(const QString &text, QWidget *parent)
+{
+    show(text, Kind::Error, Buttons::Ok, parent);
+}
+
+void information(const QString &text, QWidget *parent)
+{
+    show(text, Kind::Information, Buttons::Ok, parent);
+}
+
+bool confirm(const QString &text, QWidget *parent)
+{
+    return show(text, Kind::Confirmation, Buttons::YesNo, parent) == Result::Yes;
+}
+
+QString withFullStop(const QString &message)
+{
+    if (!message.isEmpty() && message.back().unicode() > u'.')
+        return message + u'.';
+    return message;
+}
+
+void showDefaultError(const QString &message, QWidget *parent)
+{
+    run(QGuiApplication::applicationDisplayName(), withFullStop(message), QMessageBox::Critical, Buttons::Ok, parent);
+}
+
+void setObserver(Observer o)
+{
+    observer() = std::move(o);
+}
+
+} // namespace MessageDialog

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QMessageBox;
+class QWidget;
+
+// Every dialog box of the program goes through MessageDialog::show: a modal box
+// centred on the screen, with the English title and buttons of its kind.
+namespace MessageDialog {
+
+enum class Kind { Error, Information, Confirmation };
+enum class Buttons { Ok, YesNo, OkCancel };
+enum class Result { Ok, Cancel, Yes, No };
+
+// Shows the box and returns the button pressed. Closing the box another way
+// counts as No (Yes/No) or Cancel (OK/Cancel). The default button is OK when
+// present, else Yes.
+Result show(const QString &text, Kind kind, Buttons buttons, QWidget *parent = nullptr);
+
+// Shortcuts for the program's own messages.
+void error(const QString &text, QWidget *parent = nullptr);
+void information(const QString &text, QWidget *parent = nullptr);
+// True only when the user answered Yes.
+bool confirm(const QString &text, QWidget *parent = nullptr);
+
+// The default error dialog: titled with the application's title, error icon,
+// OK; the text is the message, with a full stop added when its last character
+// comes after '.' in the character table (a letter, a digit, '?', ':').
+void showDefaultError(const QString &message, QWidget *parent = nullptr);
+QString withFullStop(const QString &message);
+
+// Called with each box once its modal loop runs, before the user sees it; tests
+// read it and press one of its buttons. Pass an empty function to remove it.
+using Observer = std::function<void(QMessageBox &box)>;
+void setObserver(Observer observer);
+
+} // namespace MessageDialog

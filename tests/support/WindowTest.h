@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class FormWindow;
+
+// Answers the program's dialog boxes through the real QMessageBox while alive:
+// each box is recorded, then the button with the next queued caption is pressed
+// ("OK", "Cancel", "&Yes", "&No"). A box with nothing queued is closed with its
+// escape button and counted as unexpected.
+class DialogAnswers
+{
+public:
+    struct Box
+    {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon;
+        QStringList buttons;
+    };
+
+    explicit DialogAnswers(const QStringList &answers = {});
+    ~DialogAnswers();
+    DialogAnswers(const DialogAnswers &) = delete;
+    DialogAnswers &operator=(const DialogAnswers &) = delete;
+
+    void queue(const QString &caption) { m_answers << caption; }
+    const QList<Box> &boxes() const { return m_boxes; }
+    QStringList texts() const;
+    int unexpected() const { return m_unexpected; }
+
+private:
+    QStringList m_answers;
+    QList<Box> m_boxes;
+    int m_unexpected = 0;
+};
+
+// Shows a window modally, runs `inside` once its modal loop runs, and closes the
+// window afterwards unless `inside` closed it. Returns the modal result.
+int showModalAnd(FormWindow *window, const std::function<void()> &inside);
+
+// Runs `inside` once the next modal window (any kind) has opened, then closes it
+// unless `inside` did; for modal windows opened by the code under test.
+void whenModalOpens(const std::function<void(QWidget *modal)> &inside);
