@@ -76,6 +76,8 @@ public:
     void close();
     void refresh();
     bool isOpen() const { return m_state != State::Inactive; }
+    // Throws the closed-dataset error unless the cursor is open.
+    void checkActive() const;
     State state() const { return m_state; }
     bool isEditing() const { return m_state == State::Edit || m_state == State::Insert; }
     virtual bool canModify() const;
@@ -187,7 +189,6 @@ protected:
     void clearFields();
     int physicalCount() const { return m_physicalCount; }
     [[noreturn]] void fail(const QString &message) const;
-    void checkActive() const;
     const Field *keyField() const;
 
 private:

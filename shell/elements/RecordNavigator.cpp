@@ -242,18 +242,19 @@ bool RecordNavigator::press(int number)
         return false;
     QPointer<Cursor> c = cursor();
     return guarded(this, [&] {
-        if (c && c->isOpen()) {
+        if (c && c->isOpen())
             emit beforeAction(number);
-            // A handler of beforeAction may have closed or dropped the cursor.
-            if (c && c->isOpen())
-                act(*c, number, this);
-        }
+        // On a closed cursor the action fails with the cursor's closed-dataset
+        // error, which ends the press.
+        if (c)
+            act(*c, number, this);
         emit clicked(number);
     });
 }
 
 void RecordNavigator::act(Cursor &cursor, int number, QWidget *dialogParent)
 {
+    cursor.checkActive();
     switch (number) {
     case First:
         cursor.first();

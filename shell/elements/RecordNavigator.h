@@ -56,8 +56,8 @@ public:
     // "Delete record?" first and deletes unless the answer is Cancel; the clicked
     // signal follows even when the answer was Cancel. A failure of the action
     // ends the press in the default error dialog and clicked is not emitted;
-    // press then returns false. press does not look at the enabled states: a
-    // program may press a disabled button. Handlers of the signals must not throw
+    // press then returns false; on a closed cursor every action fails so. press
+    // does not look at the enabled states: a program may press a disabled button. Handlers of the signals must not throw
     // (Qt's signals do not carry exceptions); they guard their own work.
     bool press(int number);
 
