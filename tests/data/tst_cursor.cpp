@@ -2,22 +2,12 @@
 #include "Filter.h"
 #include "Regional.h"
 #include "TestDatabase.h"
+#include "TestSupport.h"
 #include "UDM.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
-// Verifies that a call throws DataError with exactly the given message.
-#define VERIFY_ERROR(expression, expected)                                                                   \
-    do {                                                                                                    \
-        QString message_;                                                                                   \
-        try {                                                                                               \
-            expression;                                                                                     \
-        } catch (const DataError &e_) {                                                                     \
-            message_ = e_.message();                                                                        \
-        }                                                                                                   \
-        QCOMPARE(message_, QString(expected));                                                              \
-    } while (false)
 
 // The cursor vocabulary on the data module's real cursors over a fresh file.
 class TestCursor : public QObject
@@ -47,12 +37,7 @@ private:
 private slots:
     void initTestCase()
     {
-        RegionalSettings s;
-        s.decimalSeparator = QStringLiteral(",");
-        s.thousandSeparator = QStringLiteral(".");
-        s.currencyPrefix = QStringLiteral("$ ");
-        s.negativeCurrencyPrefix = QStringLiteral("-$ ");
-        Regional::setSettings(s);
+        Regional::setSettings(spanishSettings());
     }
 
     void init()
@@ -145,14 +130,14 @@ private slots:
     void errorsNameTheCursor()
     {
         openModule();
-        VERIFY_ERROR(m_dm->TEstadias->remove(), "TEstadias: Cannot perform this operation on an empty dataset");
-        VERIFY_ERROR(m_dm->THuespedes->setValue(QStringLiteral("Nombre"), QStringLiteral("x")),
+        VERIFY_DATA_ERROR(m_dm->TEstadias->remove(), "TEstadias: Cannot perform this operation on an empty dataset");
+        VERIFY_DATA_ERROR(m_dm->THuespedes->setValue(QStringLiteral("Nombre"), QStringLiteral("x")),
                      "THuespedes: Dataset not in edit or insert mode");
-        VERIFY_ERROR(m_dm->THuespedes->fieldByName(QStringLiteral("Apellido")), "THuespedes: Field 'Apellido' not found");
+        VERIFY_DATA_ERROR(m_dm->THuespedes->fieldByName(QStringLiteral("Apellido")), "THuespedes: Field 'Apellido' not found");
         m_dm->TServicios->close();
-        VERIFY_ERROR(m_dm->TServicios->first(), "TServicios: Cannot perform this operation on a closed dataset");
-        VERIFY_ERROR(m_dm->TServicios->append(), "TServicios: Cannot perform this operation on a closed dataset");
-        VERIFY_ERROR(m_dm->QHabitaconesMasPedidas->setParameter(QStringLiteral("Piso"), 1),
+        VERIFY_DATA_ERROR(m_dm->TServicios->first(), "TServicios: Cannot perform this operation on a closed dataset");
+        VERIFY_DATA_ERROR(m_dm->TServicios->append(), "TServicios: Cannot perform this operation on a closed dataset");
+        VERIFY_DATA_ERROR(m_dm->QHabitaconesMasPedidas->setParameter(QStringLiteral("Piso"), 1),
                      "QHabitaconesMasPedidas: Parameter 'Piso' not found");
     }
 
@@ -217,7 +202,7 @@ private slots:
         c.setValue(QStringLiteral("IdHabitacion"), room);
         c.setValue(QStringLiteral("Estado"), QStringLiteral("Reservada"));
         // A time of day on a day-date column is refused by the file: nothing is written.
-        VERIFY_ERROR(c.post(), "CHECK constraint failed: FechaEgreso must be a day date");
+        VERIFY_DATA_ERROR(c.post(), "CHECK constraint failed: FechaEgreso must be a day date");
         QCOMPARE(c.state(), Cursor::State::Insert);
         QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM Estadias")).toInt(), 0);
         c.setValue(QStringLiteral("FechaEgreso"), QDate(2014, 4, 7));
@@ -255,7 +240,7 @@ private slots:
         openModule();
         Cursor &c = *m_dm->TEstadias;
         c.append();
-        VERIFY_ERROR(c.fieldByName(field).setAsString(text), message);
+        VERIFY_DATA_ERROR(c.fieldByName(field).setAsString(text), message);
         QCOMPARE(c.state(), Cursor::State::Insert);
         QCOMPARE(c.fieldByName(field).isNull(), !message.isEmpty());
     }
@@ -266,7 +251,7 @@ private slots:
         openModule();
         Cursor &c = *m_dm->TTiposDeHabitacion;
         c.edit();
-        VERIFY_ERROR(c.fieldByName(QStringLiteral("Capacidad")).setAsString(QStringLiteral("40000")),
+        VERIFY_DATA_ERROR(c.fieldByName(QStringLiteral("Capacidad")).setAsString(QStringLiteral("40000")),
                      "'40000' is not a valid value for field 'Capacidad'. The allowed range is -32768 to 32767");
         c.fieldByName(QStringLiteral("Precio")).setAsString(QString());
         c.post();
@@ -279,7 +264,7 @@ private slots:
         m_db->addRoom(QStringLiteral("101"), type);
         openModule();
         Cursor &types = *m_dm->TTiposDeHabitacion;
-        VERIFY_ERROR(types.remove(),
+        VERIFY_DATA_ERROR(types.remove(),
                      "The record cannot be deleted because other records refer to it (FOREIGN KEY constraint failed)");
         QCOMPARE(types.recordCount(), 1);
         QCOMPARE(types.state(), Cursor::State::Browse);
@@ -287,7 +272,7 @@ private slots:
         Cursor &stays = *m_dm->TEstadias;
         stays.append();
         stays.setValue(QStringLiteral("IdHuesped"), 999);
-        VERIFY_ERROR(stays.post(), "The record refers to a record that does not exist (FOREIGN KEY constraint failed)");
+        VERIFY_DATA_ERROR(stays.post(), "The record refers to a record that does not exist (FOREIGN KEY constraint failed)");
         QCOMPARE(stays.state(), Cursor::State::Insert);
         QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM Estadias")).toInt(), 0);
     }
@@ -337,14 +322,14 @@ private slots:
         m_db->exec(QStringLiteral("UPDATE Huespedes SET Nombre = 'Ana María' WHERE IdHuesped = ?"), {ana});
         c.edit();
         c.setValue(QStringLiteral("DNI"), QStringLiteral("111"));
-        VERIFY_ERROR(c.post(), "The record was changed or deleted by another program since it was read; "
+        VERIFY_DATA_ERROR(c.post(), "The record was changed or deleted by another program since it was read; "
                                "your changes were not saved");
         QCOMPARE(c.state(), Cursor::State::Edit);
         QCOMPARE(m_db->scalar(QStringLiteral("SELECT Nombre FROM Huespedes WHERE IdHuesped = ?"), {ana}).toString(),
                  QStringLiteral("Ana María"));
         QVERIFY(m_db->scalar(QStringLiteral("SELECT DNI FROM Huespedes WHERE IdHuesped = ?"), {ana}).isNull());
         c.cancel();
-        VERIFY_ERROR(c.remove(), "The record was changed or deleted by another program since it was read; "
+        VERIFY_DATA_ERROR(c.remove(), "The record was changed or deleted by another program since it was read; "
                                  "it was not deleted");
         QCOMPARE(c.recordCount(), 2);
         // A row removed by the other program cannot be updated either.

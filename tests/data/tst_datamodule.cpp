@@ -1,6 +1,7 @@
 #include "DataError.h"
 #include "Regional.h"
 #include "TestDatabase.h"
+#include "TestSupport.h"
 #include "UDM.h"
 
 #include <QDir>
@@ -40,11 +41,7 @@ private:
 private slots:
     void initTestCase()
     {
-        RegionalSettings s;
-        s.decimalSeparator = QStringLiteral(",");
-        s.thousandSeparator = QStringLiteral(".");
-        s.currencyPrefix = QStringLiteral("$ ");
-        Regional::setSettings(s);
+        Regional::setSettings(spanishSettings());
     }
 
     void opensTheSixCursorsInOrder()

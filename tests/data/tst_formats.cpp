@@ -2,6 +2,7 @@
 #include "Money.h"
 #include "NumberMask.h"
 #include "Regional.h"
+#include "TestSupport.h"
 
 #include <QTest>
 
@@ -11,18 +12,7 @@ class TestFormats : public QObject
     Q_OBJECT
 
 private:
-    static RegionalSettings spanish()
-    {
-        RegionalSettings s;
-        s.decimalSeparator = QStringLiteral(",");
-        s.thousandSeparator = QStringLiteral(".");
-        s.currencyPrefix = QStringLiteral("$ ");
-        s.negativeCurrencyPrefix = QStringLiteral("-$ ");
-        s.currencyDecimals = 2;
-        s.dateSeparator = QStringLiteral("/");
-        s.locale = QLocale(QLocale::Spanish, QLocale::Argentina);
-        return s;
-    }
+    static RegionalSettings spanish() { return spanishSettings(); }
 
 private slots:
     void initTestCase() { Regional::setSettings(spanish()); }

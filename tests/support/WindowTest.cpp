@@ -5,20 +5,35 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QTest>
 #include <QTimer>
 
 DialogAnswers::DialogAnswers(const QStringList &answers) : m_answers(answers)
+{
+    install();
+}
+
+DialogAnswers::DialogAnswers(const QString &everyBox) : m_repeat(true), m_everyBox(everyBox)
+{
+    install();
+}
+
+void DialogAnswers::install()
 {
     MessageDialog::setObserver([this](QMessageBox &box) {
         Box seen{box.windowTitle(), box.text(), box.icon(), {}};
         for (QAbstractButton *b : box.buttons())
             seen.buttons << b->text();
         m_boxes << seen;
-        if (!m_answers.isEmpty()) {
-            const QString wanted = m_answers.takeFirst();
+        if (m_repeat && m_everyBox.isEmpty()) {
+            box.reject();
+            return;
+        }
+        if (m_repeat || !m_answers.isEmpty()) {
+            const QString wanted = m_repeat ? m_everyBox : m_answers.takeFirst();
             for (QAbstractButton *b : box.buttons()) {
                 if (b->text() == wanted) {
-                    b->click();
+                    QTest::mouseClick(b, Qt::LeftButton);
                     return;
                 }
             }
@@ -31,6 +46,14 @@ DialogAnswers::DialogAnswers(const QStringList &answers) : m_answers(answers)
 DialogAnswers::~DialogAnswers()
 {
     MessageDialog::setObserver({});
+}
+
+QStringList DialogAnswers::titles() const
+{
+    QStringList out;
+    for (const Box &b : m_boxes)
+        out << b.title;
+    return out;
 }
 
 QStringList DialogAnswers::texts() const

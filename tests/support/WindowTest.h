@@ -10,8 +10,10 @@ class FormWindow;
 
 // Answers the program's dialog boxes through the real QMessageBox while alive:
 // each box is recorded, then the button with the next queued caption is pressed
-// ("OK", "Cancel", "&Yes", "&No"). A box with nothing queued is closed with its
-// escape button and counted as unexpected.
+// ("OK", "Cancel", "&Yes", "&No"). A box with nothing queued, or without the
+// queued button, is closed with its escape button and counted as unexpected.
+// Given one caption instead of a list, every box is answered with it; an empty
+// caption then closes every box by its close box.
 class DialogAnswers
 {
 public:
@@ -24,6 +26,7 @@ public:
     };
 
     explicit DialogAnswers(const QStringList &answers = {});
+    explicit DialogAnswers(const QString &everyBox);
     ~DialogAnswers();
     DialogAnswers(const DialogAnswers &) = delete;
     DialogAnswers &operator=(const DialogAnswers &) = delete;
@@ -31,10 +34,15 @@ public:
     void queue(const QString &caption) { m_answers << caption; }
     const QList<Box> &boxes() const { return m_boxes; }
     QStringList texts() const;
+    QStringList titles() const;
     int unexpected() const { return m_unexpected; }
 
 private:
+    void install();
+
     QStringList m_answers;
+    bool m_repeat = false;
+    QString m_everyBox;
     QList<Box> m_boxes;
     int m_unexpected = 0;
 };

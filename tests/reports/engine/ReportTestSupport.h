@@ -4,6 +4,7 @@
 #include "DateTimes.h"
 #include "Money.h"
 #include "Regional.h"
+#include "TestSupport.h"
 #include "ReportDocument.h"
 
 #include <QFont>
@@ -43,18 +44,7 @@ inline QVariant whole(qlonglong n)
 // Decimal comma, thousands full stop, "$ " currency, day/month/year.
 inline void useSpanishSettings()
 {
-    RegionalSettings s;
-    s.decimalSeparator = QStringLiteral(",");
-    s.thousandSeparator = QStringLiteral(".");
-    s.currencyPrefix = QStringLiteral("$ ");
-    s.negativeCurrencyPrefix = QStringLiteral("-$ ");
-    s.currencyDecimals = 2;
-    s.dateSeparator = QStringLiteral("/");
-    s.timeSeparator = QStringLiteral(":");
-    s.shortDateFormat = QStringLiteral("dd/mm/yyyy");
-    s.longTimeFormat = QStringLiteral("hh:nn:ss");
-    s.locale = QLocale(QLocale::Spanish, QLocale::Argentina);
-    Regional::setSettings(s);
+    Regional::setSettings(spanishSettings());
 }
 
 // The substitutions the program registers at start-up.

@@ -8,6 +8,7 @@
 #include "MessageDialog.h"
 #include "Regional.h"
 #include "TestDatabase.h"
+#include "TestSupport.h"
 #include "UDM.h"
 #include "WindowTest.h"
 
@@ -52,12 +53,7 @@ private:
 private slots:
     void initTestCase()
     {
-        RegionalSettings s;
-        s.decimalSeparator = QStringLiteral(",");
-        s.thousandSeparator = QStringLiteral(".");
-        s.currencyPrefix = QStringLiteral("$ ");
-        s.negativeCurrencyPrefix = QStringLiteral("-$ ");
-        Regional::setSettings(s);
+        Regional::setSettings(spanishSettings());
     }
 
     void init()

@@ -3,6 +3,7 @@
 #include "RecordNavigator.h"
 #include "Regional.h"
 #include "TestDatabase.h"
+#include "TestSupport.h"
 #include "UDM.h"
 
 #include <QAbstractButton>
@@ -16,39 +17,13 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "WindowTest.h"
+
 namespace {
 
 using Option = DataGrid::Option;
 using Options = DataGrid::Options;
 
-// Answers every message box with the button of the given caption and records
-// what each box said.
-class DialogAnswers
-{
-public:
-    explicit DialogAnswers(const QString &button = QStringLiteral("OK"))
-    {
-        MessageDialog::setObserver([this, button](QMessageBox &box) {
-            texts << box.text();
-            titles << box.windowTitle();
-            for (QAbstractButton *b : box.buttons()) {
-                if (b->text() == button) {
-                    QTest::mouseClick(b, Qt::LeftButton);
-                    return;
-                }
-            }
-            missing << button;
-            box.close();
-        });
-    }
-    ~DialogAnswers() { MessageDialog::setObserver({}); }
-    DialogAnswers(const DialogAnswers &) = delete;
-    DialogAnswers &operator=(const DialogAnswers &) = delete;
-
-    QStringList texts;
-    QStringList titles;
-    QStringList missing;
-};
 
 // The options of the guests window's grid.
 Options guestsOptions()
@@ -156,12 +131,7 @@ private slots:
     void initTestCase()
     {
         QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
-        RegionalSettings s;
-        s.decimalSeparator = QStringLiteral(",");
-        s.thousandSeparator = QStringLiteral(".");
-        s.currencyPrefix = QStringLiteral("$ ");
-        s.negativeCurrencyPrefix = QStringLiteral("-$ ");
-        Regional::setSettings(s);
+        Regional::setSettings(spanishSettings());
     }
 
     void init()
@@ -439,7 +409,7 @@ private slots:
         DialogAnswers answers;
         QTest::keyClick(&g, Qt::Key_Down);
         QTest::keyClick(&g, Qt::Key_Delete, Qt::ControlModifier);
-        QVERIFY(answers.texts.isEmpty());
+        QVERIFY(answers.texts().isEmpty());
         m_dm->THuespedes->open();
         QCOMPARE(g.rowCount(), 8);
         QCOMPARE(g.currentIndex().row(), 0);
@@ -554,7 +524,7 @@ private slots:
         const int rows = c->recordCount();
         DialogAnswers answers;
         QTest::keyClick(&g, Qt::Key(key));
-        QVERIFY(answers.texts.isEmpty());
+        QVERIFY(answers.texts().isEmpty());
         QCOMPARE(c->state() == Cursor::State::Insert, started);
         QCOMPARE(g.rowCount(), started ? rows + 1 : rows);
         // Insert puts the new row before the current one, Down after the last.
@@ -623,10 +593,10 @@ private slots:
 
         QTest::keyClick(&g, Qt::Key_Delete, Qt::ControlModifier);
 
-        QCOMPARE(answers.texts, texts);
-        QVERIFY(answers.missing.isEmpty());
+        QCOMPARE(answers.texts(), texts);
+        QVERIFY(answers.unexpected() == 0);
         if (confirm && !texts.isEmpty())
-            QCOMPARE(answers.titles, QStringList{QStringLiteral("Confirm")});
+            QCOMPARE(answers.titles(), QStringList{QStringLiteral("Confirm")});
         QCOMPARE(c->recordCount(), deleted ? rows - 1 : rows);
         QCOMPARE(g.rowCount(), c->recordCount());
         QCOMPARE(g.cellText(c->recNo(), 0) == current, !deleted);
@@ -688,7 +658,7 @@ private slots:
         QCOMPARE(c.recNo(), 0);
         QCOMPARE(c.state(), Cursor::State::Browse);
         QCOMPARE(g.rowCount(), 8);
-        QVERIFY(answers.texts.isEmpty());
+        QVERIFY(answers.texts().isEmpty());
         // It still follows the cursor.
         c.moveTo(6);
         QCOMPARE(g.currentIndex().row(), 6);
@@ -707,8 +677,8 @@ private slots:
         rooms.setValue(QStringLiteral("IdTipo"), m_roomType);
         DialogAnswers answers;
         QTest::mouseClick(g.viewport(), Qt::LeftButton, {}, cellCentre(0));
-        QCOMPARE(answers.texts.size(), 1);
-        QVERIFY(answers.texts.first().startsWith(QStringLiteral("The value is already used by another record")));
+        QCOMPARE(answers.texts().size(), 1);
+        QVERIFY(answers.texts().first().startsWith(QStringLiteral("The value is already used by another record")));
         QCOMPARE(rooms.state(), Cursor::State::Insert);
         QCOMPARE(rooms.recNo(), 1);
         QCOMPARE(g.currentIndex().row(), 1);

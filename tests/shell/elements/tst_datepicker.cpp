@@ -7,19 +7,10 @@
 #include <QCalendarWidget>
 #include <QDateEdit>
 #include <QSignalSpy>
+#include "TestSupport.h"
+
 #include <QTest>
 
-// Verifies that a call throws DataError with exactly the given message.
-#define VERIFY_ERROR(expression, expected)                                                                   \
-    do {                                                                                                    \
-        QString message_;                                                                                   \
-        try {                                                                                               \
-            expression;                                                                                     \
-        } catch (const DataError &e_) {                                                                     \
-            message_ = e_.message();                                                                        \
-        }                                                                                                   \
-        QCOMPARE(message_, QString(expected));                                                              \
-    } while (false)
 
 // The date picker on the offscreen platform: formats, the minimum date, and the
 // change event that only the user fires.
@@ -32,12 +23,8 @@ private:
 
     static RegionalSettings spanish(const QString &separator = QStringLiteral("/"))
     {
-        RegionalSettings s;
-        s.decimalSeparator = QStringLiteral(",");
-        s.thousandSeparator = QStringLiteral(".");
+        RegionalSettings s = spanishSettings();
         s.dateSeparator = separator;
-        s.shortDateFormat = QStringLiteral("dd/mm/yyyy");
-        s.locale = QLocale(QLocale::Spanish, QLocale::Spain);
         return s;
     }
 
@@ -141,7 +128,7 @@ private slots:
         picker.setMinDate(QDate(2014, 4, 5));
         picker.setDate(day(2014, 4, 10));
         QSignalSpy changes(&picker, &DatePicker::changed);
-        VERIFY_ERROR(picker.setDate(day(2014, 4, 4)), message);
+        VERIFY_DATA_ERROR(picker.setDate(day(2014, 4, 4)), message);
         QCOMPARE(picker.date(), day(2014, 4, 10));
         // The minimum day itself is accepted, whatever its time.
         picker.setDate(DateTimes::make(QDate(2014, 4, 5), QTime(0, 0, 1)));

@@ -4,6 +4,7 @@
 #include "MessageDialog.h"
 #include "Regional.h"
 #include "TestDatabase.h"
+#include "TestSupport.h"
 #include "UDM.h"
 
 #include <QApplication>
@@ -117,13 +118,7 @@ private slots:
     {
         QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
         QApplication::setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
-        RegionalSettings s;
-        s.decimalSeparator = QStringLiteral(",");
-        s.thousandSeparator = QStringLiteral(".");
-        s.currencyPrefix = QStringLiteral("$ ");
-        s.negativeCurrencyPrefix = QStringLiteral("-$ ");
-        s.locale = QLocale(QLocale::Spanish, QLocale::Argentina);
-        Regional::setSettings(s);
+        Regional::setSettings(spanishSettings());
     }
 
     void init()

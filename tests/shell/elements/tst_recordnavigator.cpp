@@ -2,6 +2,7 @@
 #include "RecordNavigator.h"
 #include "Regional.h"
 #include "TestDatabase.h"
+#include "TestSupport.h"
 #include "UDM.h"
 
 #include <QAbstractButton>
@@ -9,40 +10,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "WindowTest.h"
+
 namespace {
 
-// Answers every message box with the button of the given caption and records
-// what each box said. Closing with the close box stands for "no button".
-class DialogAnswers
-{
-public:
-    explicit DialogAnswers(const QString &button)
-    {
-        MessageDialog::setObserver([this, button](QMessageBox &box) {
-            texts << box.text();
-            titles << box.windowTitle();
-            if (button.isEmpty()) {
-                box.close();
-                return;
-            }
-            for (QAbstractButton *b : box.buttons()) {
-                if (b->text() == button) {
-                    QTest::mouseClick(b, Qt::LeftButton);
-                    return;
-                }
-            }
-            missing << button;
-            box.close();
-        });
-    }
-    ~DialogAnswers() { MessageDialog::setObserver({}); }
-    DialogAnswers(const DialogAnswers &) = delete;
-    DialogAnswers &operator=(const DialogAnswers &) = delete;
-
-    QStringList texts;
-    QStringList titles;
-    QStringList missing;
-};
 
 QString enabledPattern(const RecordNavigator &nav)
 {
@@ -98,11 +69,7 @@ private:
 private slots:
     void initTestCase()
     {
-        RegionalSettings s;
-        s.decimalSeparator = QStringLiteral(",");
-        s.thousandSeparator = QStringLiteral(".");
-        s.currencyPrefix = QStringLiteral("$ ");
-        Regional::setSettings(s);
+        Regional::setSettings(spanishSettings());
     }
 
     void init()
@@ -304,7 +271,7 @@ private slots:
         QCOMPARE(before.count(), 0);
         QCOMPARE(clicks.count(), 0);
         // No question first: the closed cursor fails at once.
-        QCOMPARE(answers.texts, QStringList({"THuespedes: Cannot perform this operation on a closed dataset."}));
+        QCOMPARE(answers.texts(), QStringList({"THuespedes: Cannot perform this operation on a closed dataset."}));
     }
 
     void deleteAsksFirst_data()
@@ -328,9 +295,9 @@ private slots:
 
         QTest::mouseClick(nav.button(RecordNavigator::Delete), Qt::LeftButton);
 
-        QCOMPARE(answers.texts, QStringList{QStringLiteral("Delete record?")});
-        QCOMPARE(answers.titles, QStringList{QStringLiteral("Confirm")});
-        QVERIFY(answers.missing.isEmpty());
+        QCOMPARE(answers.texts(), QStringList{QStringLiteral("Delete record?")});
+        QCOMPARE(answers.titles(), QStringList{QStringLiteral("Confirm")});
+        QVERIFY(answers.unexpected() == 0);
         // The click event runs whether or not the record went.
         QCOMPARE(clicks.count(), 1);
         QCOMPARE(clicks.first().first().toInt(), 5);
@@ -352,10 +319,10 @@ private slots:
 
         QTest::mouseClick(nav.button(RecordNavigator::Post), Qt::LeftButton);
 
-        QCOMPARE(answers.texts.size(), 1);
-        QVERIFY2(answers.texts.first().startsWith(QStringLiteral("The value is already used by another record")),
-                 qPrintable(answers.texts.first()));
-        QVERIFY(answers.texts.first().contains(QStringLiteral("UNIQUE")));
+        QCOMPARE(answers.texts().size(), 1);
+        QVERIFY2(answers.texts().first().startsWith(QStringLiteral("The value is already used by another record")),
+                 qPrintable(answers.texts().first()));
+        QVERIFY(answers.texts().first().contains(QStringLiteral("UNIQUE")));
         QCOMPARE(before.count(), 1);
         QCOMPARE(clicks.count(), 0);
         // The record is still pending for the user to correct.
@@ -450,7 +417,7 @@ private slots:
         DialogAnswers answers(QStringLiteral("Cancel"));
         QSignalSpy clicks(&nav, &RecordNavigator::clicked);
         QTest::keyClick(&nav, Qt::Key_Space);
-        QCOMPARE(answers.texts, QStringList{QStringLiteral("Delete record?")});
+        QCOMPARE(answers.texts(), QStringList{QStringLiteral("Delete record?")});
         QCOMPARE(clicks.count(), 1);
         QCOMPARE(m_dm->THuespedes->recordCount(), 3);
     }
