@@ -1,5 +1,7 @@
 #include "UDM.h"
 
+#include "DateTimes.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QUuid>
@@ -143,6 +145,21 @@ QString TDM::databasePath() const
 {
     const QString folder = m_folder.isEmpty() ? QCoreApplication::applicationDirPath() : m_folder;
     return QDir(folder).filePath(QString::fromLatin1(DatabaseFileName));
+}
+
+bool TDM::roomIsFree(qint64 roomId, QDate from, QDate to, qint64 exceptStay)
+{
+    QSqlQuery q = Cnx.prepare(QStringLiteral(
+        "SELECT count(*) FROM Estadias WHERE IdHabitacion = ? AND Estado <> 'Finalizada' "
+        "AND FechaEgreso >= ? AND FechaIngreso <= ? AND IdEstadia <> ?"));
+    q.addBindValue(roomId);
+    q.addBindValue(DateTimes::toCanonical(from));
+    q.addBindValue(DateTimes::toCanonical(to));
+    q.addBindValue(exceptStay);
+    Cnx.exec(q);
+    const bool free = q.next() && q.value(0).toLongLong() == 0;
+    q.finish();
+    return free;
 }
 
 void TDM::DataModuleCreate()

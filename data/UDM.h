@@ -28,6 +28,11 @@ public:
 
     QString databasePath() const;
 
+    // True when no stay of the room overlaps the days from..to (both ends count)
+    // in any state but "Finalizada", leaving out the stay `exceptStay` (0: none).
+    // Asks the file, so stays another program wrote count too.
+    bool roomIsFree(qint64 roomId, QDate from, QDate to, qint64 exceptStay = 0);
+
     Database Cnx;
 
     TableCursor *THabitaciones;

@@ -207,6 +207,43 @@ private slots:
         q.close();
     }
 
+    void roomIsFree_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<bool>("exceptTheStay");
+        QTest::addColumn<bool>("free");
+        // The room has a stay from 10/05 to 12/05 and a finished one later.
+        QTest::newRow("ends the day before") << "2014-05-01" << "2014-05-09" << false << true;
+        QTest::newRow("ends on the check-in day") << "2014-05-01" << "2014-05-10" << false << false;
+        QTest::newRow("begins on the check-out day") << "2014-05-12" << "2014-05-15" << false << false;
+        QTest::newRow("begins the day after") << "2014-05-13" << "2014-05-15" << false << true;
+        QTest::newRow("the stay itself left out") << "2014-05-10" << "2014-05-14" << true << true;
+        QTest::newRow("a finished stay does not count") << "2014-06-01" << "2014-06-03" << false << true;
+    }
+
+    void roomIsFree()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(bool, exceptTheStay);
+        QFETCH(bool, free);
+        TestDatabase db;
+        const qint64 type = db.addRoomType(QStringLiteral("A"), money("10"));
+        const qint64 guest = db.addGuest(QStringLiteral("Ana"));
+        const qint64 room = db.addRoom(QStringLiteral("101"), type);
+        const qint64 other = db.addRoom(QStringLiteral("102"), type);
+        const qint64 stay = db.addStay(guest, room, QStringLiteral("2014-05-10"), QStringLiteral("2014-05-12"),
+                                       QStringLiteral("Facturada"));
+        db.addStay(guest, room, QStringLiteral("2014-06-01"), QStringLiteral("2014-06-05"), QStringLiteral("Finalizada"));
+        db.addStay(guest, other, QStringLiteral("2014-05-01"), QStringLiteral("2014-06-30"), QStringLiteral("Ocupada"));
+        TDM dm(db.folder());
+        dm.DataModuleCreate();
+        QCOMPARE(dm.roomIsFree(room, QDate::fromString(from, Qt::ISODate), QDate::fromString(to, Qt::ISODate),
+                               exceptTheStay ? stay : 0),
+                 free);
+    }
+
     void rankingAndGuestQueries()
     {
         TestDatabase db;
