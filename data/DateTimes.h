@@ -9,7 +9,7 @@
 class RegionalSettings;
 
 // Date-times are naive wall-clock values: a date and a time of day with no zone.
-// In memory they are QDateTime in UTC spec (so no daylight-saving gap can shift
+// In memory they are QDateTime in UTC time (so no daylight-saving gap can shift
 // them); in the database they are text in one canonical form.
 namespace DateTimes {
 

@@ -86,10 +86,12 @@ RegionalSettings RegionalSettings::fromLocale(const QLocale &loc)
         s.negativeCurrencySuffix = negative.mid(end);
     }
 
-    // The date separator is the first character of the short date that is not a letter.
+    // The date separator is the first character of the short date that is neither
+    // a letter nor a blank; a locale that writes dates with blanks and month
+    // names (the C locale) keeps the slash.
     const QString shortDate = loc.dateFormat(QLocale::ShortFormat);
     for (const QChar c : shortDate) {
-        if (!c.isLetter()) {
+        if (!c.isLetter() && !c.isSpace() && c != u'\'') {
             s.dateSeparator = QString(c);
             break;
         }

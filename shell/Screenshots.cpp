@@ -6,6 +6,7 @@
 #include "DatabaseFactory.h"
 #include "DataError.h"
 #include "Startup.h"
+#include "Regional.h"
 #include "UDM.h"
 #include "UHuespedes.h"
 #include "UPrincipal.h"
@@ -20,7 +21,29 @@
 #include <QTimer>
 
 #include "DataGrid.h"
+#include "LookupCombo.h"
+#include "LookupList.h"
 #include "RecordNavigator.h"
+#include "ReportEngine.h"
+#include "ReportPainter.h"
+#include "UBusquedaHabitacion.h"
+#include "UConsultas.h"
+#include "UEstadias.h"
+#include "UHabitaciones.h"
+#include "URegistrarConsumos.h"
+#include "UReporteFactura.h"
+#include "UReportes.h"
+#include "UReservas.h"
+#include "UServicios.h"
+#include "UTiposDeHabitacion.h"
+
+#include <QComboBox>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include <functional>
 
 namespace {
 
@@ -68,6 +91,92 @@ int windows(const QString &folder)
     FHuespedes->DBNavigator2->press(RecordNavigator::Cancel);
     FHuespedes->hide();
 
+    ok = save(FTiposHabitacion, folder, QStringLiteral("room-types")) && ok;
+    FTiposHabitacion->btModificar->click();
+    ok = save(FTiposHabitacion, folder, QStringLiteral("room-types-editing")) && ok;
+    FTiposHabitacion->btCancelar->click();
+    FTiposHabitacion->hide();
+
+    ok = save(FHabitaciones, folder, QStringLiteral("rooms")) && ok;
+    FHabitaciones->DBNavigator2->press(RecordNavigator::Edit);
+    ok = save(FHabitaciones, folder, QStringLiteral("rooms-editing")) && ok;
+    FHabitaciones->DBNavigator1->press(RecordNavigator::Cancel);
+    FHabitaciones->hide();
+
+    ok = save(FServcios, folder, QStringLiteral("services")) && ok;
+    FServcios->DBNavigator1->press(RecordNavigator::Edit);
+    ok = save(FServcios, folder, QStringLiteral("services-editing")) && ok;
+    FServcios->DBNavigator2->press(RecordNavigator::Cancel);
+    FServcios->hide();
+
+    // Modal windows are pictured from inside their own loop.
+    const auto inside = [](QWidget *w, std::function<void()> f) {
+        QTimer::singleShot(0, w, [w, f] {
+            f();
+            w->close();
+        });
+    };
+    inside(FBusquedaHabitacion, [&] { ok = save(FBusquedaHabitacion, folder, QStringLiteral("booking")) && ok; });
+    FBusquedaHabitacion->AgregarReserva();
+    inside(FBusquedaHabitacion, [&] {
+        DM->THuespedes->first();
+        FBusquedaHabitacion->dblcbxHuesped->setKeyValue(DM->THuespedes->fieldByName(QStringLiteral("IdHuesped")).value());
+        FBusquedaHabitacion->btBuscar->click();
+        ok = save(FBusquedaHabitacion, folder, QStringLiteral("booking-searched")) && ok;
+    });
+    FBusquedaHabitacion->AgregarEstadia();
+    inside(FReservas, [&] { ok = save(FReservas, folder, QStringLiteral("reservations")) && ok; });
+    FReservas->AdministrarReservas();
+
+    DM->TEstadias->setFilter(QStringLiteral("Estado = 'Ocupada'"));
+    DM->TEstadias->setFiltered(true);
+    // The first occupied stay with consumptions, chosen in the room list.
+    for (DM->TEstadias->first(); !DM->TEstadias->atEnd() && DM->TConsumosDeServicios->isEmpty();)
+        DM->TEstadias->next();
+    FEstadias->dbllbxHabitaciones->setKeyValue(DM->TEstadias->value(QStringLiteral("IdHabitacion")));
+    FEstadias->dbllbxHabitacionesClick();
+    ok = save(FEstadias, folder, QStringLiteral("stays")) && ok;
+    ok = save(FRegistrarConsumos, folder, QStringLiteral("consumptions")) && ok;
+    FRegistrarConsumos->btAgregarClick();
+    FRegistrarConsumos->edCant->setText(QStringLiteral("2"));
+    ok = save(FRegistrarConsumos, folder, QStringLiteral("consumptions-adding")) && ok;
+    FRegistrarConsumos->btCancelarClick();
+    FRegistrarConsumos->hide();
+    FEstadias->hide();
+    // The invoice of that stay, first page.
+    const auto savePage = [&](const ReportDefinition &def, const QString &name) {
+        const ReportDocument doc = ReportEngine::produce(def);
+        QImage image(827, 1169, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        ReportPainter::paintPage(painter, doc, 0, QRectF(image.rect()));
+        painter.end();
+        const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
+        const bool saved = image.save(path);
+        err() << (saved ? "wrote " : "could not write ") << path << Qt::endl;
+        return saved;
+    };
+    ok = savePage(FFactura->repFactura, QStringLiteral("invoice")) && ok;
+    DM->TEstadias->setFiltered(false);
+    DM->TEstadias->setFilter(QString());
+
+    FConsultas->PageControl1->setCurrentIndex(0);
+    if (DM->TEstadias->locate(QStringLiteral("Estado"), QStringLiteral("Facturada"))) {
+        FConsultas->dblcxHuesped->setKeyValue(DM->TEstadias->value(QStringLiteral("IdHuesped")));
+        FConsultas->dblcxHuespedClick();
+    }
+    ok = save(FConsultas, folder, QStringLiteral("queries-guest-stays")) && ok;
+    FConsultas->PageControl1->setCurrentIndex(1);
+    FConsultas->cbxVista->setCurrentIndex(0);
+    FConsultas->cbxVistaChange();
+    ok = save(FConsultas, folder, QStringLiteral("queries-most-requested")) && ok;
+    FConsultas->hide();
+
+    ok = savePage(FReportes->repServicios, QStringLiteral("services-listing")) && ok;
+    DM->QHabitacionesPorTipo->close();
+    DM->QHabitacionesPorTipo->open();
+    ok = savePage(FReportes->repHabitaciones, QStringLiteral("rooms-listing")) && ok;
+
     Startup::destroyAll();
     return ok ? 0 : 1;
 }
@@ -103,6 +212,8 @@ int main(int argc, char *argv[])
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication app(argc, argv);
         Startup::configure(app);
+        // The pictures show what a Spanish-speaking hotel sees, whatever this machine's locale.
+        Regional::setSettings(RegionalSettings::fromLocale(QLocale(QLocale::Spanish, QLocale::Argentina)));
         return windows(args[1]);
     }
     err() << "usage: hotel-screenshots --windows FOLDER | --grab-screen FILE" << Qt::endl;

@@ -3,9 +3,19 @@
 #include "DataError.h"
 #include "MessageDialog.h"
 #include "Regional.h"
+#include "UBusquedaHabitacion.h"
+#include "UConsultas.h"
 #include "UDM.h"
+#include "UEstadias.h"
+#include "UHabitaciones.h"
 #include "UHuespedes.h"
 #include "UPrincipal.h"
+#include "URegistrarConsumos.h"
+#include "UReporteFactura.h"
+#include "UReportes.h"
+#include "UReservas.h"
+#include "UServicios.h"
+#include "UTiposDeHabitacion.h"
 
 #include <QApplication>
 #include <QFont>
@@ -32,14 +42,36 @@ void createAll(const QString &folder)
         MessageDialog::showDefaultError(e.message());
     }
     FPrincipal = new TFPrincipal();
+    // Every other window once, hidden, in this order; bound controls are live
+    // from here on.
+    FConsultas = new TFConsultas(FPrincipal);
+    FEstadias = new TFEstadias(FPrincipal);
+    FTiposHabitacion = new TFTiposHabitacion(FPrincipal);
     FHuespedes = new TFHuespedes(FPrincipal);
+    FReservas = new TFReservas(FPrincipal);
+    FServcios = new TFServcios(FPrincipal);
+    FHabitaciones = new TFHabitaciones(FPrincipal);
+    FRegistrarConsumos = new TFRegistrarConsumos(FPrincipal);
+    FBusquedaHabitacion = new TFBusquedaHabitacion(FPrincipal);
+    FFactura = new TFFactura(FPrincipal);
+    FReportes = new TFReportes(FPrincipal);
 }
 
 void destroyAll()
 {
     delete FPrincipal; // its child windows go with it
     FPrincipal = nullptr;
+    FConsultas = nullptr;
+    FEstadias = nullptr;
+    FTiposHabitacion = nullptr;
     FHuespedes = nullptr;
+    FReservas = nullptr;
+    FServcios = nullptr;
+    FHabitaciones = nullptr;
+    FRegistrarConsumos = nullptr;
+    FBusquedaHabitacion = nullptr;
+    FFactura = nullptr;
+    FReportes = nullptr;
     delete DM;
     DM = nullptr;
 }

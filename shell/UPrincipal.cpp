@@ -4,7 +4,16 @@
 #include "HotelPicture.h"
 #include "ImageList16.h"
 #include "Regional.h"
+#include "UBusquedaHabitacion.h"
+#include "UConsultas.h"
+#include "UDM.h"
+#include "UEstadias.h"
+#include "UHabitaciones.h"
 #include "UHuespedes.h"
+#include "UReportes.h"
+#include "UReservas.h"
+#include "UServicios.h"
+#include "UTiposDeHabitacion.h"
 
 #include <QGuiApplication>
 #include <QMenuBar>
@@ -12,6 +21,7 @@
 #include <QProxyStyle>
 #include <QStyleOptionMenuItem>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTimer>
 
 TFPrincipal *FPrincipal = nullptr;
@@ -126,13 +136,18 @@ TFPrincipal::TFPrincipal(QWidget *parent) : QMainWindow(parent)
     Salir1->setObjectName(QStringLiteral("Salir1"));
     connect(Salir1, &QAction::triggered, this, &TFPrincipal::Salir1Click);
 
+    wire(AdministrarTiposdeHabitacin1, &TFPrincipal::AdministrarTiposdeHabitacin1Click);
+    wire(AdministrarHabitaciones1, &TFPrincipal::AdministrarHabitaciones1Click);
+    wire(AdministrarServicios1, &TFPrincipal::AdministrarServicios1Click);
     wire(AdministrarHuspedes1, &TFPrincipal::AdministrarHuspedes1Click);
-    // Items whose windows are not built yet stay disabled.
-    for (QAction *a : {AdministrarTiposdeHabitacin1, AdministrarHabitaciones1, AdministrarServicios1,
-                       ListadodeReservas1, AgregarReserva1, AdministrarEstadas1, AsignarHabitacin1,
-                       EstadiasdeunHuesped1, HabitacionesmasPedidas1, ListadodeServicios1,
-                       ListadodeHabitacionesporTipo1})
-        a->setEnabled(false);
+    wire(ListadodeReservas1, &TFPrincipal::ListadodeReservas1Click);
+    wire(AgregarReserva1, &TFPrincipal::AgregarReserva1Click);
+    wire(AdministrarEstadas1, &TFPrincipal::AdministrarEstadas1Click);
+    wire(AsignarHabitacin1, &TFPrincipal::AsignarHabitacin1Click);
+    for (QAction *a : {EstadiasdeunHuesped1, HabitacionesmasPedidas1})
+        connect(a, &QAction::triggered, this, [this, a] { guarded(this, [&] { ConsultasClick(a); }); });
+    wire(ListadodeServicios1, &TFPrincipal::ListadodeServicios1Click);
+    wire(ListadodeHabitacionesporTipo1, &TFPrincipal::ListadodeHabitacionesporTipo1Click);
 
     // Restored: a client area of 695 x 386 centred on the screen.
     resize(695, 386 + bar->sizeHint().height());
@@ -183,9 +198,63 @@ void TFPrincipal::Timer1Timer()
     }
 }
 
+void TFPrincipal::AdministrarTiposdeHabitacin1Click()
+{
+    FTiposHabitacion->ShowModal();
+}
+
+void TFPrincipal::AdministrarHabitaciones1Click()
+{
+    FHabitaciones->ShowModal();
+}
+
+void TFPrincipal::AdministrarServicios1Click()
+{
+    FServcios->ShowModal();
+}
+
 void TFPrincipal::AdministrarHuspedes1Click()
 {
     FHuespedes->ShowModal();
+}
+
+void TFPrincipal::ListadodeReservas1Click()
+{
+    FReservas->AdministrarReservas();
+}
+
+void TFPrincipal::AgregarReserva1Click()
+{
+    FBusquedaHabitacion->AgregarReserva();
+}
+
+void TFPrincipal::AdministrarEstadas1Click()
+{
+    FEstadias->AdministrarEstadias();
+}
+
+void TFPrincipal::AsignarHabitacin1Click()
+{
+    FBusquedaHabitacion->AgregarEstadia();
+}
+
+void TFPrincipal::ConsultasClick(QAction *Sender)
+{
+    FConsultas->PageControl1->setCurrentIndex(Sender->data().toInt());
+    FConsultas->ShowModal();
+}
+
+void TFPrincipal::ListadodeServicios1Click()
+{
+    FReportes->PreviewServicios(this);
+}
+
+void TFPrincipal::ListadodeHabitacionesporTipo1Click()
+{
+    // Run afresh, so the listing shows what the file holds now.
+    DM->QHabitacionesPorTipo->close();
+    DM->QHabitacionesPorTipo->open();
+    FReportes->PreviewHabitaciones(this);
 }
 
 void TFPrincipal::Salir1Click()

@@ -44,7 +44,18 @@ public:
 
 public slots:
     void Timer1Timer();
+    void AdministrarTiposdeHabitacin1Click();
+    void AdministrarHabitaciones1Click();
+    void AdministrarServicios1Click();
     void AdministrarHuspedes1Click();
+    void ListadodeReservas1Click();
+    void AgregarReserva1Click();
+    void AdministrarEstadas1Click();
+    void AsignarHabitacin1Click();
+    // Shared by both queries items: shows the page whose number is the item's tag.
+    void ConsultasClick(QAction *Sender);
+    void ListadodeServicios1Click();
+    void ListadodeHabitacionesporTipo1Click();
     void Salir1Click();
 
 private:

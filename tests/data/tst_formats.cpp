@@ -115,6 +115,8 @@ private slots:
         QCOMPARE(de.decimalSeparator, QStringLiteral(","));
         QCOMPARE(de.dateSeparator, QStringLiteral("."));
         QVERIFY(de.formatCurrency(*Money::parse(u"1234.5", u".")).startsWith(QStringLiteral("1.234,50")));
+        // Blanks and month names in the short date: the slash stands.
+        QCOMPARE(RegionalSettings::fromLocale(QLocale::c()).dateSeparator, QStringLiteral("/"));
     }
 
     void canonicalDates_data()

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "FormWindow.h"
+
+class DatePicker;
+class LookupCombo;
+class QGroupBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+
+// The booking dialog: lists the rooms of one type that are free over a range of
+// days, and books the chosen one for a guest by posting one new row through the
+// shared stays cursor, whatever filter that cursor carries. Two modes, which
+// differ in caption, in the confirm button shown and in the state written:
+// reservation ("Reservada") and assignment ("Ocupada").
+//
+// Between steps everything lives in the controls: the two days, the free rooms,
+// the chosen type and guest, and the daily price as the text of lblCostoDia.
+// Each opening resets the days, the list and the guest, and keeps the type.
+class TFBusquedaHabitacion : public FormWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TFBusquedaHabitacion(QWidget *parent = nullptr);
+
+    // Reservation mode: resets, shows the dialog modally with btReservar, and
+    // returns true exactly when a row was posted (closed with OK).
+    bool AgregarReserva();
+    // Assignment mode: the same with btAsignarHabitacion.
+    bool AgregarEstadia();
+
+    QGroupBox *gbBusqueda;
+    QLabel *Label4;
+    DatePicker *dtpDesde;
+    QLabel *Label5;
+    DatePicker *dtpHasta;
+    QLabel *Label1;
+    LookupCombo *dblcbxTipoHabitacion;
+    QPushButton *btBuscar;
+    QGroupBox *gbSeleccion;
+    QLabel *Label2;
+    QListWidget *lbxHabLibres;
+    QLabel *Label3;
+    LookupCombo *dblcbxHuesped;
+    QPushButton *btHuespedes;
+    QGroupBox *GroupBox1;
+    QLabel *lblCostoDia1;
+    QLabel *lblCostoDia;
+    QLabel *lblCantDias1;
+    QLabel *lblCantDias;
+    QLabel *lblCostoTotal1;
+    QLabel *lblCostoTotal;
+    QPushButton *btReservar;          // "Tag" 0
+    QPushButton *btAsignarHabitacion; // "Tag" 1
+
+public slots:
+    void btBuscarClick();
+    // Shared by both confirm buttons; the sender's "Tag" property picks the
+    // state written. Before anything is written, a room that has a stay
+    // overlapping the days shown is refused with its own message.
+    void btReservarClick(QObject *Sender);
+    void btHuespedesClick();
+    void dblcbxTipoHabitacionClick();
+    void dtpDesdeChange();
+    void dtpHastaChange();
+
+private:
+    bool agregar(const QString &caption, QPushButton *button);
+    void InicializarBusqueda();
+    void CalcularTarifa();
+    // The row of the selected free room, or -1.
+    int selectedRoom() const;
+};
+
+extern TFBusquedaHabitacion *FBusquedaHabitacion;

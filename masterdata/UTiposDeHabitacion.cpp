@@ -1,0 +1,238 @@
+#include "UTiposDeHabitacion.h"
+
+#include "BoundEdit.h"
+#include "BoundImage.h"
+#include "BoundMemo.h"
+#include "DataError.h"
+#include "DataGrid.h"
+#include "Guard.h"
+#include "MessageDialog.h"
+#include "UDM.h"
+#include "Widgets.h"
+
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QImageReader>
+#include <QLabel>
+#include <QVBoxLayout>
+
+TFTiposHabitacion *FTiposHabitacion = nullptr;
+
+namespace {
+
+constexpr int ClientWidth = 644;
+
+QFrame *raisedPanel(QWidget *parent, const char *name, int height)
+{
+    auto *p = new QFrame(parent);
+    p->setObjectName(QLatin1String(name));
+    p->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    p->setFixedHeight(height);
+    return p;
+}
+
+template<typename Control>
+Control *bound(QWidget *parent, const QString &field, const QRect &bounds)
+{
+    auto *c = new Control(parent);
+    c->setGeometry(bounds);
+    c->setDataSource(DM->DTiposDeHabitacion);
+    c->setDataField(field);
+    return c;
+}
+
+// A picture of the file under the selection, fitted into the label; reading
+// only at the size shown keeps large photos cheap to browse.
+void showPreview(QLabel *preview, const QString &path)
+{
+    QImageReader reader(path);
+    QSize size = reader.size();
+    const QSize box = preview->contentsRect().size();
+    if (size.isValid()) {
+        size.scale(box, Qt::KeepAspectRatio);
+        if (size.width() < reader.size().width())
+            reader.setScaledSize(size);
+    }
+    const QImage image = reader.read();
+    preview->setPixmap(image.isNull() ? QPixmap() : QPixmap::fromImage(image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+}
+
+} // namespace
+
+QStringList TFTiposHabitacion::pictureFilters()
+{
+    return {
+        QStringLiteral("All (*.bmp *.jpg *.jpeg *.ico *.emf *.wmf *.tif *.tiff)"),
+        QStringLiteral("Bitmaps (*.bmp)"),
+        QStringLiteral("JPEG Image File (*.jpg *.jpeg)"),
+        QStringLiteral("Icons (*.ico)"),
+        QStringLiteral("Enhanced Metafiles (*.emf)"),
+        QStringLiteral("Metafiles (*.wmf)"),
+        QStringLiteral("TIFF Images (*.tif *.tiff)"),
+    };
+}
+
+TFTiposHabitacion::TFTiposHabitacion(QWidget *parent) : FormWindow(parent)
+{
+    setObjectName(QStringLiteral("FTiposHabitacion"));
+    setWindowTitle(QStringLiteral("Tipos de Habitación del Hotel"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    // Browse area: the grid at the left, the photo at the right.
+    pnlDatos = raisedPanel(this, "pnlDatos", 185);
+    DBGrid1 = new DataGrid(pnlDatos);
+    DBGrid1->setObjectName(QStringLiteral("DBGrid1"));
+    DBGrid1->setGeometry(1, 1, 401, 183);
+    DBGrid1->setDataSource(DM->DTiposDeHabitacion);
+    using O = DataGrid::Option;
+    DBGrid1->setOptions(O::Titles | O::Indicator | O::ColumnResize | O::ColumnLines | O::RowLines | O::Tabs
+                        | O::RowSelect | O::AlwaysShowSelection);
+    const Qt::Alignment centre = Qt::AlignHCenter | Qt::AlignVCenter;
+    DBGrid1->setColumns({
+        {QStringLiteral("Nombre"), QStringLiteral("Nombre"), centre, Qt::AlignHCenter, 102, true},
+        {QStringLiteral("Precio"), QStringLiteral("Precio"), centre, {}, 58, true},
+        {QStringLiteral("Descripcion"), QStringLiteral("Descripcion"), centre, {}, 205, true},
+    });
+    Label5 = Widgets::label(pnlDatos, QStringLiteral("Foto"), 408, 4);
+    dbImgFoto = bound<BoundImage>(pnlDatos, QStringLiteral("Foto"), QRect(408, 23, 233, 150));
+    dbImgFoto->setObjectName(QStringLiteral("dbImgFoto"));
+    dbImgFoto->setFrameShape(QFrame::Box);
+    dbImgFoto->setStretch(true);
+    layout->addWidget(pnlDatos);
+
+    pnlOperaciones = raisedPanel(this, "pnlOperaciones", 54);
+    btAgregar = Widgets::button(pnlOperaciones, QStringLiteral(" Agregar"), 2, QRect(88, 14, 89, 26));
+    btModificar = Widgets::button(pnlOperaciones, QStringLiteral("Modificar"), 4, QRect(281, 14, 89, 26));
+    btEliminar = Widgets::button(pnlOperaciones, QStringLiteral("Eliminar"), 3, QRect(471, 14, 89, 26));
+    layout->addWidget(pnlOperaciones);
+
+    pnlEdicion = raisedPanel(this, "pnlEdicion", 168);
+    Label1 = Widgets::label(pnlEdicion, QStringLiteral("Nombre"), 8, 6);
+    DBEdit1 = bound<BoundEdit>(pnlEdicion, QStringLiteral("Nombre"), QRect(8, 21, 193, 21));
+    Label2 = Widgets::label(pnlEdicion, QStringLiteral("Precio"), 216, 6);
+    DBEdit2 = bound<BoundEdit>(pnlEdicion, QStringLiteral("Precio"), QRect(216, 21, 59, 21));
+    DBEdit2->setMaxLength(8);
+    Label6 = Widgets::label(pnlEdicion, QStringLiteral("Capacidad"), 289, 6);
+    DBEdit3 = bound<BoundEdit>(pnlEdicion, QStringLiteral("Capacidad"), QRect(289, 21, 24, 21));
+    DBEdit3->setMaxLength(1);
+    Label7 = Widgets::label(pnlEdicion, QStringLiteral("huéspedes"), 320, 24, false);
+    Label3 = Widgets::label(pnlEdicion, QStringLiteral("Descripción"), 8, 47);
+    DBMemo2 = bound<BoundMemo>(pnlEdicion, QStringLiteral("Descripcion"), QRect(8, 62, 628, 36));
+    Label4 = Widgets::label(pnlEdicion, QStringLiteral("Comodidades"), 9, 105);
+    DBMemo1 = bound<BoundMemo>(pnlEdicion, QStringLiteral("Comodidades"), QRect(8, 119, 628, 36));
+    btAceptar = Widgets::button(pnlEdicion, QStringLiteral(" Aceptar"), 1, QRect(419, 16, 89, 26));
+    btCancelar = Widgets::button(pnlEdicion, QStringLiteral("Cancelar"), 0, QRect(531, 16, 89, 26));
+    layout->addWidget(pnlEdicion);
+
+    setTabOrder(DBEdit1, DBEdit2);
+    setTabOrder(DBEdit2, DBEdit3);
+    setTabOrder(DBEdit3, DBMemo2);
+    setTabOrder(DBMemo2, DBMemo1);
+    setTabOrder(DBMemo1, btAceptar);
+    setTabOrder(btAceptar, btCancelar);
+    // Tab moves between the fields rather than typing a tab into the memos.
+    DBMemo1->setTabChangesFocus(true);
+    DBMemo2->setTabChangesFocus(true);
+
+    dlgOpen = new QFileDialog(this);
+    dlgOpen->setObjectName(QStringLiteral("dlgOpen"));
+    // Qt's own dialog on every platform, so that the preview can sit beside the list.
+    dlgOpen->setOption(QFileDialog::DontUseNativeDialog);
+    dlgOpen->setFileMode(QFileDialog::ExistingFile);
+    dlgOpen->setAcceptMode(QFileDialog::AcceptOpen);
+    dlgOpen->setNameFilters(pictureFilters());
+    // Room for the file columns beside the preview.
+    dlgOpen->resize(760, 440);
+    auto *preview = new QLabel(dlgOpen);
+    preview->setObjectName(QStringLiteral("preview"));
+    preview->setFixedSize(164, 124);
+    preview->setFrameShape(QFrame::Box);
+    preview->setAlignment(Qt::AlignCenter);
+    if (auto *grid = qobject_cast<QGridLayout *>(dlgOpen->layout()))
+        grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1, Qt::AlignTop);
+    connect(dlgOpen, &QFileDialog::currentChanged, preview, [preview](const QString &path) { showPreview(preview, path); });
+    runDlgOpen = [this] {
+        if (dlgOpen->exec() != QDialog::Accepted || dlgOpen->selectedFiles().isEmpty())
+            return QString();
+        return dlgOpen->selectedFiles().constFirst();
+    };
+
+    auto on = [this](QPushButton *b, void (TFTiposHabitacion::*handler)()) {
+        connect(b, &QPushButton::clicked, this, [this, handler] { guarded(this, [&] { (this->*handler)(); }); });
+    };
+    on(btAgregar, &TFTiposHabitacion::btAgregarClick);
+    on(btModificar, &TFTiposHabitacion::btModificarClick);
+    on(btAceptar, &TFTiposHabitacion::btAceptarClick);
+    on(btCancelar, &TFTiposHabitacion::btCancelarClick);
+    on(btEliminar, &TFTiposHabitacion::btEliminarClick);
+    connect(dbImgFoto, &BoundImage::clicked, this, [this] { guarded(this, [this] { dbImgFotoClick(); }); });
+
+    showEditFace(false);
+}
+
+void TFTiposHabitacion::showEditFace(bool editing)
+{
+    dbImgFoto->setEnabled(editing);
+    DBGrid1->setEnabled(!editing);
+    pnlOperaciones->setVisible(!editing);
+    pnlEdicion->setVisible(editing);
+    int height = 0;
+    for (const QFrame *p : {pnlDatos, pnlOperaciones, pnlEdicion})
+        if (!p->isHidden())
+            height += p->height();
+    setClientSize(ClientWidth, height);
+    if (editing)
+        DBEdit1->setFocus();
+}
+
+void TFTiposHabitacion::btAgregarClick()
+{
+    DM->TTiposDeHabitacion->append();
+    showEditFace(true);
+}
+
+void TFTiposHabitacion::btModificarClick()
+{
+    DM->TTiposDeHabitacion->edit();
+    showEditFace(true);
+}
+
+void TFTiposHabitacion::btAceptarClick()
+{
+    DM->TTiposDeHabitacion->post();
+    showEditFace(false);
+}
+
+void TFTiposHabitacion::btCancelarClick()
+{
+    DM->TTiposDeHabitacion->cancel();
+    showEditFace(false);
+}
+
+void TFTiposHabitacion::btEliminarClick()
+{
+    if (!MessageDialog::confirm(QStringLiteral("¿Confirma la eliminación del tipo de habitación seleccionado?"), this))
+        return;
+    try {
+        DM->TTiposDeHabitacion->remove();
+    } catch (const DataError &) {
+        MessageDialog::error(QStringLiteral("No se puede eliminar. Verifique que no haya habitaciones asociadas."), this);
+    }
+}
+
+void TFTiposHabitacion::dbImgFotoClick()
+{
+    const QString path = runDlgOpen();
+    if (path.isEmpty())
+        return;
+    // Another window may have ended the pending edit while this one was closed
+    // on its edit face; the picture must then start a new one, or it would be
+    // shown as accepted and never stored.
+    Cursor &types = *DM->TTiposDeHabitacion;
+    if (!types.isEditing())
+        types.edit();
+    dbImgFoto->loadPicture(path);
+}
