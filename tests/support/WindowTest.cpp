@@ -4,6 +4,7 @@
 #include "MessageDialog.h"
 
 #include <QAbstractButton>
+#include <QPointer>
 #include <QApplication>
 #include <QTest>
 #include <QTimer>
@@ -76,11 +77,14 @@ int showModalAnd(FormWindow *window, const std::function<void()> &inside)
 
 void whenModalOpens(const std::function<void(QWidget *)> &inside)
 {
+    // The window modal now is not the one awaited, nor are message boxes, which
+    // DialogAnswers answers.
+    QPointer<QWidget> before = QApplication::activeModalWidget();
     auto *timer = new QTimer;
     timer->setInterval(1);
-    QObject::connect(timer, &QTimer::timeout, [timer, inside] {
+    QObject::connect(timer, &QTimer::timeout, [timer, inside, before] {
         QWidget *modal = QApplication::activeModalWidget();
-        if (!modal)
+        if (!modal || modal == before || qobject_cast<QMessageBox *>(modal))
             return;
         timer->stop();
         timer->deleteLater();

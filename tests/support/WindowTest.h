@@ -51,6 +51,7 @@ private:
 // window afterwards unless `inside` closed it. Returns the modal result.
 int showModalAnd(FormWindow *window, const std::function<void()> &inside);
 
-// Runs `inside` once the next modal window (any kind) has opened, then closes it
-// unless `inside` did; for modal windows opened by the code under test.
+// Runs `inside` once a modal window other than the one modal now (and other than a
+// message box) has opened, then closes it unless `inside` did; for modal windows
+// opened by the code under test.
 void whenModalOpens(const std::function<void(QWidget *modal)> &inside);
