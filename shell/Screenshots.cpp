@@ -144,16 +144,22 @@ int windows(const QString &folder)
     FRegistrarConsumos->hide();
     FEstadias->hide();
     // The invoice of that stay, first page.
+    // Every page of a printed document, A4 at 100 dpi: name.png, name-2.png, ...
     const auto savePage = [&](const ReportDefinition &def, const QString &name) {
         const ReportDocument doc = ReportEngine::produce(def);
-        QImage image(827, 1169, QImage::Format_RGB32);
-        image.fill(Qt::white);
-        QPainter painter(&image);
-        ReportPainter::paintPage(painter, doc, 0, QRectF(image.rect()));
-        painter.end();
-        const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
-        const bool saved = image.save(path);
-        err() << (saved ? "wrote " : "could not write ") << path << Qt::endl;
+        bool saved = doc.pageCount() > 0;
+        for (int page = 0; page < doc.pageCount(); ++page) {
+            QImage image(827, 1169, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            ReportPainter::paintPage(painter, doc, page, QRectF(image.rect()));
+            painter.end();
+            const QString file = page == 0 ? name : name + QStringLiteral("-%1").arg(page + 1);
+            const QString path = QDir(folder).filePath(file + QStringLiteral(".png"));
+            const bool one = image.save(path);
+            err() << (one ? "wrote " : "could not write ") << path << Qt::endl;
+            saved = saved && one;
+        }
         return saved;
     };
     ok = savePage(FFactura->repFactura, QStringLiteral("invoice")) && ok;
