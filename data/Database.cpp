@@ -40,6 +40,11 @@ void Database::open(const QString &filePath)
         throw DataError(QStringLiteral("Could not find file '%1'.").arg(QDir::toNativeSeparators(info.absoluteFilePath())));
     if (!info.isFile())
         throw DataError(QStringLiteral("'%1' is not a database file.").arg(QDir::toNativeSeparators(info.absoluteFilePath())));
+    // The engine would open such a file for reading only and refuse every post
+    // later; the user learns it now, once, at start-up.
+    if (!info.isWritable())
+        throw DataError(QStringLiteral("The database file '%1' cannot be written: it is read-only")
+                            .arg(QDir::toNativeSeparators(info.absoluteFilePath())));
 
     QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
                           ? QSqlDatabase::database(m_connectionName, false)
@@ -63,6 +68,17 @@ void Database::open(const QString &filePath)
             exec(q);
         }
         readCatalog();
+    } catch (const DataError &e) {
+        close();
+        // The engine keeps its working files beside the database file and says
+        // only that it cannot write; the user needs to know where.
+        const QFileInfo folder(info.absolutePath());
+        const bool cannotWrite = e.message().contains(u"readonly database") || e.message().contains(u"unable to open");
+        if (cannotWrite && !folder.isWritable())
+            throw DataError(QStringLiteral("The folder '%1' of the database file cannot be written: the database needs "
+                                           "to keep its working files there (%2)")
+                                .arg(QDir::toNativeSeparators(folder.absoluteFilePath()), e.message()));
+        throw;
     } catch (...) {
         close();
         throw;
@@ -144,6 +160,9 @@ QString Database::describe(const QSqlError &error, Operation op)
         return QStringLiteral("The database file is in use by another program; try again in a moment (%1)").arg(engine);
     if (engine.contains(u"readonly database"))
         return QStringLiteral("The database file cannot be written: it is read-only (%1)").arg(engine);
+    // What the engine says when the disk refuses a write (full, quota, file size limit, failing device).
+    if (op != Operation::Read && (engine.contains(u"disk I/O error") || engine.contains(u"database or disk is full")))
+        return QStringLiteral("The disk refused to write the database file (%1)").arg(engine);
     if (engine.contains(u"UNIQUE constraint failed"))
         return QStringLiteral("The value is already used by another record (%1)").arg(engine);
     return engine;
@@ -217,8 +236,8 @@ Database::Transaction::Transaction(Database &db) : m_db(db)
 {
     if (db.m_transaction)
         throw DataError(QStringLiteral("A transaction is already in progress"));
-    QSqlQuery q = db.prepare(QStringLiteral("BEGIN IMMEDIATE"));
-    db.exec(q);
+    QSqlQuery q = db.prepare(QStringLiteral("BEGIN IMMEDIATE"), Operation::Update);
+    db.exec(q, Operation::Update);
     db.m_transaction = this;
 }
 
@@ -237,8 +256,8 @@ Database::Transaction::~Transaction()
 
 void Database::Transaction::commit()
 {
-    QSqlQuery q = m_db.prepare(QStringLiteral("COMMIT"));
-    m_db.exec(q);
+    QSqlQuery q = m_db.prepare(QStringLiteral("COMMIT"), Operation::Update);
+    m_db.exec(q, Operation::Update);
     m_done = true;
     m_db.m_transaction = nullptr;
     m_undo.clear();

@@ -309,8 +309,13 @@ int compareValues(const QVariant &a, const QVariant &b)
         const auto x = a.toDateTime(), y = b.toDateTime();
         return x < y ? -1 : (y < x ? 1 : 0);
     }
-    if (a.metaType().id() == QMetaType::QString)
+    if (a.metaType().id() == QMetaType::QString) {
+        // Stored texts are compared in place: a filter runs over every row.
+        if (b.metaType().id() == QMetaType::QString)
+            return QString::compare(*static_cast<const QString *>(a.constData()),
+                                    *static_cast<const QString *>(b.constData()), Qt::CaseInsensitive);
         return QString::compare(a.toString(), b.toString(), Qt::CaseInsensitive);
+    }
     const qlonglong x = a.toLongLong(), y = b.toLongLong();
     return x < y ? -1 : (y < x ? 1 : 0);
 }
@@ -416,6 +421,13 @@ bool evaluate(const Node &n, const ValueOf &valueOf)
                                    : likeMatch(n, Field::plainText(v));
             return n.op == Node::Op::Like ? match : !match;
         }
+        // Case folding keeps the length of a text, so texts of different
+        // lengths are never equal; most rows are decided without comparing.
+        if ((n.op == Node::Op::Eq || n.op == Node::Op::Ne) && v.metaType().id() == QMetaType::QString
+            && n.literal.metaType().id() == QMetaType::QString
+            && static_cast<const QString *>(v.constData())->size()
+                   != static_cast<const QString *>(n.literal.constData())->size())
+            return n.op == Node::Op::Ne;
         const int c = compareValues(v, n.literal);
         switch (n.op) {
         case Node::Op::Eq: return c == 0;

@@ -97,7 +97,11 @@ Money Money::rounded(int decimals) const
     if (decimals < 0)
         decimals = 0;
     const qint64 step = pow10(Decimals - decimals);
-    return fromRaw(divRound(m_raw, step) * step);
+    // Rounding up the largest amounts can leave the 64-bit range.
+    qint64 r;
+    if (__builtin_mul_overflow(divRound(m_raw, step), step, &r))
+        overflow();
+    return fromRaw(r);
 }
 
 QString Money::toPlain(int decimals, QStringView decimalSeparator) const

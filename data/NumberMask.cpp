@@ -105,8 +105,10 @@ QString format(Money value, QStringView mask, QStringView dec, QStringView thou)
             out += dec;
         qsizetype next = 0;
         for (QChar c : fracMask) {
+            // Amounts have four decimals and the plain text at most 18: any
+            // position beyond those is a zero.
             if (c == u'0')
-                out += fracDigits[next++];
+                out += next < fracDigits.size() ? fracDigits[next++] : QChar(u'0');
             else
                 out += c;
         }

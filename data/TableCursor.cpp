@@ -8,11 +8,14 @@
 
 namespace {
 
+// Grave accents, not double quotes: the engine reads a double-quoted name that
+// names no column as a text literal, so a missing column would show its own
+// name in every row instead of being refused.
 QString quotedName(const QString &name)
 {
     QString s = name;
-    s.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + s + u'"';
+    s.replace(u'`', QStringLiteral("``"));
+    return u'`' + s + u'`';
 }
 
 } // namespace

@@ -8,6 +8,7 @@ packages=(
     fonts-liberation2 fonts-crosextra-caladea
     libbenchmark-dev
     xvfb xauth poppler-utils
+    clang libclang-rt-14-dev
 )
 
 missing=()

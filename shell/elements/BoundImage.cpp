@@ -28,8 +28,24 @@ void BoundImage::refresh()
     if (m_pending && f && f->cursor().isEditing())
         return;
     m_pending = false;
-    m_picture = m_link.hasRecord() ? QImage::fromData(f->asBytes()) : QImage();
+    // Decoded when first shown or asked for: a hidden window's picture follows
+    // every move of its cursor, and most of those moves are never seen.
+    QByteArray bytes = m_link.hasRecord() ? f->asBytes() : QByteArray();
+    if (m_decoded && !m_bytes.isEmpty() && bytes.isSharedWith(m_bytes))
+        return;
+    m_bytes = std::move(bytes);
+    m_decoded = false;
+    m_picture = QImage();
     update();
+}
+
+const QImage &BoundImage::picture() const
+{
+    if (!m_decoded) {
+        m_picture = m_bytes.isEmpty() ? QImage() : QImage::fromData(m_bytes);
+        m_decoded = true;
+    }
+    return m_picture;
 }
 
 void BoundImage::loadPicture(const QString &path)
@@ -56,22 +72,25 @@ void BoundImage::loadPicture(const QString &path)
         m_pending = true;
         f->setValue(stored);
     }
+    m_bytes.clear();
     m_picture = image;
+    m_decoded = true;
     update();
 }
 
 void BoundImage::paintEvent(QPaintEvent *event)
 {
     QFrame::paintEvent(event);
-    if (m_picture.isNull())
+    const QImage &shown = picture();
+    if (shown.isNull())
         return;
     QPainter p(this);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     const QRect area = contentsRect();
     if (m_stretch)
-        p.drawImage(area, m_picture);
+        p.drawImage(area, shown);
     else
-        p.drawImage(area.topLeft(), m_picture);
+        p.drawImage(area.topLeft(), shown);
 }
 
 void BoundImage::mouseReleaseEvent(QMouseEvent *event)

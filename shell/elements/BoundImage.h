@@ -28,7 +28,8 @@ public:
     // Throws DataError for an unknown extension or unreadable contents; the
     // control then keeps the picture it had.
     void loadPicture(const QString &path);
-    const QImage &picture() const { return m_picture; }
+    // The picture shown; the field's bytes are decoded on first request.
+    const QImage &picture() const;
 
 signals:
     void clicked();
@@ -41,7 +42,9 @@ private:
     void refresh();
 
     FieldLink m_link;
-    QImage m_picture;
+    QByteArray m_bytes;          // the field's bytes, kept until decoded
+    mutable QImage m_picture;
+    mutable bool m_decoded = true;
     bool m_pending = false; // a loaded picture shown until the record is posted or cancelled
     bool m_stretch = false;
 };
