@@ -1,0 +1,568 @@
+#include "BenchDatabase.h"
+#include "BenchSupport.h"
+#include "Cursor.h"
+#include "DataError.h"
+#include "DataGrid.h"
+#include "DatePicker.h"
+#include "DateTimes.h"
+#include "DatabaseFactory.h"
+#include "LookupCombo.h"
+#include "LookupList.h"
+#include "Startup.h"
+#include "UBusquedaHabitacion.h"
+#include "UConsultas.h"
+#include "UDM.h"
+#include "UEstadias.h"
+#include "UHuespedes.h"
+#include "UPrincipal.h"
+#include "UReservas.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSqlQuery>
+#include <QTest>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+// What a user waits for in the windows, on the large database: each operation
+// driven through the real controls and followed by the paint it causes, beside
+// the cursor work alone as its baseline.
+
+namespace {
+
+QString g_folder;
+
+// Counts the paint events a widget receives, so that a benchmark can show that
+// the repaint it means to measure did happen.
+class PaintCounter : public QObject
+{
+public:
+    explicit PaintCounter(QWidget *w) : m_widget(w) { w->installEventFilter(this); }
+    ~PaintCounter() override
+    {
+        if (m_widget)
+            m_widget->removeEventFilter(this);
+    }
+    qint64 count = 0;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+
+private:
+    QPointer<QWidget> m_widget;
+};
+
+// The program as started by its main block, created once for every benchmark
+// after the start-up one.
+void ensureProgram()
+{
+    if (FPrincipal)
+        return;
+    Startup::createAll(g_folder);
+    FPrincipal->show();
+    settle();
+}
+
+// Shows a window without a modal loop, as the user has it in front of them.
+void showWindow(QWidget *w)
+{
+    w->show();
+    w->activateWindow();
+    settle();
+}
+
+// Calls `opener` (which runs a modal window), and inside the modal loop lets
+// the window be laid out and painted, then closes it: the time from the menu choice to a painted
+// window and back.
+template<typename Open> void openAndClose(FormWindow *window, Open &&opener)
+{
+    QTimer::singleShot(0, window, [window] {
+        settle();
+        window->close();
+    });
+    opener();
+}
+
+// How the connection keeps the file's pages: as the program opens it (the
+// engine's default page cache of about 2 MB), with a page cache of 64 MiB, or
+// with the file mapped into memory. Benchmarks with the argument measure what
+// the last two would change.
+enum class PageCache { Default = 0, Large = 1, Mapped = 2 };
+
+void setPageCache(Database &db, PageCache cache)
+{
+    const char *statements[] = {"PRAGMA cache_size = -2000", "PRAGMA mmap_size = 0"};
+    if (cache == PageCache::Large)
+        statements[0] = "PRAGMA cache_size = -65536";
+    if (cache == PageCache::Mapped)
+        statements[1] = "PRAGMA mmap_size = 268435456";
+    for (const char *sql : statements) {
+        QSqlQuery q = db.prepare(QString::fromLatin1(sql));
+        db.exec(q);
+    }
+}
+
+// ---- start-up -----------------------------------------------------------------
+
+// Baseline: the data module alone, the connection and the six table cursors
+// (in DataModuleCreate's order, the page cache set between the two).
+void BM_OpenSixCursors(benchmark::State &state)
+{
+    const auto cache = PageCache(state.range(0));
+    for (auto _ : state) {
+        auto dm = std::make_unique<TDM>(g_folder);
+        dm->Cnx.open(dm->databasePath());
+        setPageCache(dm->Cnx, cache);
+        for (Cursor *c : {static_cast<Cursor *>(dm->THuespedes), static_cast<Cursor *>(dm->TTiposDeHabitacion),
+                          static_cast<Cursor *>(dm->THabitaciones), static_cast<Cursor *>(dm->TServicios),
+                          static_cast<Cursor *>(dm->TEstadias), static_cast<Cursor *>(dm->TConsumosDeServicios)})
+            c->open();
+        benchmark::DoNotOptimize(dm->TConsumosDeServicios->recordCount());
+        state.PauseTiming();
+        dm.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_OpenSixCursors)->DenseRange(0, 2)->ArgName("cache")->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Start-up as the main block does it: data module, main window, every other
+// window hidden, until the main window has been painted.
+void BM_StartUp(benchmark::State &state)
+{
+    qint64 paints = 0;
+    for (auto _ : state) {
+        Startup::createAll(g_folder);
+        PaintCounter counter(FPrincipal->centralWidget());
+        FPrincipal->show();
+        settle();
+        paints += counter.count;
+        state.PauseTiming();
+        Startup::destroyAll();
+        settle();
+        state.ResumeTiming();
+    }
+    state.counters["paints"] = double(paints) / double(state.iterations());
+}
+BENCHMARK(BM_StartUp)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// ---- guests -----------------------------------------------------------------
+
+QStringList filterFragments()
+{
+    const QString surname = DatabaseFactory::commonSurname();
+    return {surname.left(3), surname.left(4), QStringLiteral("ar"), QStringLiteral("mar"), QStringLiteral("o'b")};
+}
+
+// Baseline: the guests cursor's name filter alone.
+void BM_GuestFilterCursor(benchmark::State &state)
+{
+    ensureProgram();
+    Cursor &guests = *DM->THuespedes;
+    const QStringList fragments = filterFragments();
+    qsizetype i = 0;
+    for (auto _ : state) {
+        QString literal = fragments[i++ % fragments.size()];
+        literal.replace(u'\'', QStringLiteral("''"));
+        guests.setFilter(QStringLiteral("Nombre LIKE '*") + literal + QStringLiteral("*'"));
+        guests.setFiltered(true);
+    }
+    guests.setFiltered(false);
+}
+BENCHMARK(BM_GuestFilterCursor)->Unit(benchmark::kMillisecond);
+
+// A keystroke in the guests window's filter box, the grid repainted.
+void BM_GuestFilterKeystroke(benchmark::State &state)
+{
+    ensureProgram();
+    showWindow(FHuespedes);
+    PaintCounter counter(FHuespedes->DBGrid1->viewport());
+    const QStringList fragments = filterFragments();
+    qsizetype i = 0;
+    qint64 shown = 0;
+    for (auto _ : state) {
+        // Each text differs from the one before by what a keystroke changes.
+        FHuespedes->edFiltro->setText(fragments[i++ % fragments.size()]);
+        settle();
+        shown += FHuespedes->DBGrid1->rowCount();
+    }
+    state.counters["rows shown"] = double(shown) / double(state.iterations());
+    state.counters["paints"] = double(counter.count) / double(state.iterations());
+    FHuespedes->edFiltro->clear();
+    FHuespedes->hide();
+    settle();
+}
+BENCHMARK(BM_GuestFilterKeystroke)->Unit(benchmark::kMillisecond);
+
+// Scrolling the guests grid over all guests, a page at a time (Page Down),
+// the grid repainted after each page; one iteration is one page.
+void BM_GuestGridPageDown(benchmark::State &state)
+{
+    ensureProgram();
+    showWindow(FHuespedes);
+    DataGrid *grid = FHuespedes->DBGrid1;
+    grid->setFocus();
+    Cursor &guests = *DM->THuespedes;
+    guests.first();
+    settle();
+    PaintCounter counter(grid->viewport());
+    qint64 wraps = 0;
+    for (auto _ : state) {
+        if (guests.atEnd()) {
+            state.PauseTiming();
+            guests.first();
+            settle();
+            ++wraps;
+            state.ResumeTiming();
+        }
+        QTest::keyClick(grid, Qt::Key_PageDown);
+        settle();
+    }
+    state.counters["guests"] = guests.recordCount();
+    state.counters["rows per page"] = grid->visibleRowCount();
+    state.counters["paints"] = double(counter.count) / double(state.iterations());
+    state.counters["passes"] = double(wraps);
+    FHuespedes->hide();
+    settle();
+}
+BENCHMARK(BM_GuestGridPageDown)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// Dragging the grid's scroll bar from top to bottom in 100 steps, the grid
+// repainted at each; one iteration is one step.
+void BM_GuestGridScrollBar(benchmark::State &state)
+{
+    ensureProgram();
+    showWindow(FHuespedes);
+    DataGrid *grid = FHuespedes->DBGrid1;
+    DM->THuespedes->first();
+    settle();
+    QScrollBar *bar = grid->verticalScrollBar();
+    PaintCounter counter(grid->viewport());
+    int step = 0;
+    for (auto _ : state) {
+        bar->setValue(int(qint64(bar->maximum()) * (step++ % 101) / 100));
+        settle();
+    }
+    state.counters["paints"] = double(counter.count) / double(state.iterations());
+    FHuespedes->hide();
+    settle();
+}
+BENCHMARK(BM_GuestGridScrollBar)->Unit(benchmark::kMillisecond);
+
+// Ctrl+End and back with Ctrl+Home in the guests grid: the last guest and then
+// the first shown, the grid repainted each time; one iteration is both jumps.
+void BM_GuestGridEndHome(benchmark::State &state)
+{
+    ensureProgram();
+    showWindow(FHuespedes);
+    DataGrid *grid = FHuespedes->DBGrid1;
+    grid->setFocus();
+    Cursor &guests = *DM->THuespedes;
+    guests.first();
+    settle();
+    PaintCounter counter(grid->viewport());
+    int wrong = 0;
+    for (auto _ : state) {
+        QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+        settle();
+        wrong += guests.recNo() != guests.recordCount() - 1;
+        QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+        settle();
+        wrong += guests.recNo() != 0;
+    }
+    state.counters["paints"] = double(counter.count) / double(state.iterations());
+    state.counters["wrong"] = wrong;
+    FHuespedes->hide();
+    settle();
+}
+BENCHMARK(BM_GuestGridEndHome)->Unit(benchmark::kMillisecond);
+
+// ---- stays and reservations -----------------------------------------------
+
+// Baseline: the filter of the stays window on the stays cursor, on and off.
+void BM_StaysFilterCursor(benchmark::State &state)
+{
+    ensureProgram();
+    Cursor &stays = *DM->TEstadias;
+    const QString filter = state.range(0) == 0 ? QStringLiteral("Estado = 'Ocupada'")
+                                               : QStringLiteral("Estado = 'Reservada'");
+    qint64 shown = 0;
+    for (auto _ : state) {
+        stays.setFilter(filter);
+        stays.setFiltered(true);
+        shown += stays.recordCount();
+        stays.setFiltered(false);
+        stays.setFilter(QString());
+    }
+    state.counters["rows shown"] = double(shown) / double(state.iterations());
+}
+BENCHMARK(BM_StaysFilterCursor)->Arg(0)->Arg(1)->ArgName("reserved")->Unit(benchmark::kMillisecond);
+
+// The stays window from the menu: filtered to the occupied stays, shown,
+// painted, closed, filter removed.
+void BM_OpenStaysWindow(benchmark::State &state)
+{
+    ensureProgram();
+    PaintCounter counter(FEstadias->DBGrid1->viewport());
+    for (auto _ : state)
+        openAndClose(FEstadias, [] { FPrincipal->AdministrarEstadas1Click(); });
+    state.counters["paints"] = double(counter.count) / double(state.iterations());
+}
+BENCHMARK(BM_OpenStaysWindow)->Unit(benchmark::kMillisecond);
+
+// The reservations window from the menu, likewise.
+void BM_OpenReservationsWindow(benchmark::State &state)
+{
+    ensureProgram();
+    PaintCounter counter(FReservas->DBGrid1->viewport());
+    for (auto _ : state)
+        openAndClose(FReservas, [] { FPrincipal->ListadodeReservas1Click(); });
+    state.counters["paints"] = double(counter.count) / double(state.iterations());
+}
+BENCHMARK(BM_OpenReservationsWindow)->Unit(benchmark::kMillisecond);
+
+// Baseline: moving the filtered stays cursor to another row; the consumptions
+// follow.
+void BM_ChooseStayCursor(benchmark::State &state)
+{
+    ensureProgram();
+    Cursor &stays = *DM->TEstadias;
+    stays.setFilter(QStringLiteral("Estado = 'Ocupada'"));
+    stays.setFiltered(true);
+    int row = 0;
+    for (auto _ : state) {
+        row = (row + 7) % stays.recordCount();
+        stays.moveTo(row);
+    }
+    state.counters["stays shown"] = stays.recordCount();
+    stays.setFiltered(false);
+    stays.setFilter(QString());
+}
+BENCHMARK(BM_ChooseStayCursor)->Unit(benchmark::kMillisecond);
+
+// A click on another room in the stays window's list: the stay chosen, its
+// data and consumptions shown, the window repainted.
+void BM_ChooseStay(benchmark::State &state)
+{
+    ensureProgram();
+    Cursor &stays = *DM->TEstadias;
+    stays.setFilter(QStringLiteral("Estado = 'Ocupada'"));
+    stays.setFiltered(true);
+    showWindow(FEstadias);
+    LookupRowsView *view = FEstadias->dbllbxHabitaciones->rowsView();
+    PaintCounter counter(FEstadias->DBGrid1->viewport());
+    const int visible = std::min(view->visibleRows(), stays.recordCount());
+    int row = 0;
+    int missed = 0;
+    for (auto _ : state) {
+        row = (row + 3) % visible;
+        const QRect r = view->visualRect(view->rowModel()->index(row, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+        settle();
+        if (stays.recNo() != row)
+            ++missed;
+    }
+    state.counters["paints"] = double(counter.count) / double(state.iterations());
+    state.counters["missed"] = missed;
+    FEstadias->hide();
+    settle();
+    stays.setFiltered(false);
+    stays.setFilter(QString());
+}
+BENCHMARK(BM_ChooseStay)->Unit(benchmark::kMillisecond);
+
+// ---- booking dialog ---------------------------------------------------------
+
+// A week after the day the history is anchored to. The generated hotel is
+// fully booked then: every room of the type is listed and taken out again.
+QDate searchDay()
+{
+    return QDate(2026, 12, 10);
+}
+
+// Baseline: the free-room query of one type over a week, alone.
+void BM_AvailabilityQuery(benchmark::State &state)
+{
+    ensureProgram();
+    QueryCursor &q = *DM->QHabitacionesOcupadas;
+    qint64 rows = 0;
+    for (auto _ : state) {
+        q.close();
+        q.setParameter(QStringLiteral("FechaIni"), searchDay());
+        q.setParameter(QStringLiteral("FechaFin"), searchDay().addDays(6));
+        q.setParameter(QStringLiteral("IdTipoHab"), qint64(state.range(0)));
+        q.open();
+        rows += q.recordCount();
+        q.close();
+    }
+    state.counters["rooms taken"] = double(rows) / double(state.iterations());
+}
+BENCHMARK(BM_AvailabilityQuery)->DenseRange(1, 5)->ArgName("type")->Unit(benchmark::kMillisecond);
+
+// The booking dialog's Search button for one room type over a week, the free
+// rooms listed and painted; measured inside the dialog's modal loop.
+void BM_AvailabilitySearch(benchmark::State &state)
+{
+    ensureProgram();
+    TFBusquedaHabitacion &dialog = *FBusquedaHabitacion;
+    qint64 free = 0;
+    qint64 paints = 0;
+    QTimer::singleShot(0, &dialog, [&] {
+        dialog.dtpHasta->setMinDate(QDate(2000, 1, 1));
+        dialog.dtpDesde->setMinDate(QDate(2000, 1, 1));
+        dialog.dtpDesde->setDate(DateTimes::make(searchDay()));
+        dialog.dtpHasta->setDate(DateTimes::make(searchDay().addDays(6)));
+        dialog.dblcbxTipoHabitacion->setKeyValue(qint64(state.range(0)));
+        settle();
+        PaintCounter counter(dialog.lbxHabLibres->viewport());
+        for (auto _ : state) {
+            QTest::mouseClick(dialog.btBuscar, Qt::LeftButton);
+            settle();
+            free += dialog.lbxHabLibres->count();
+        }
+        paints = counter.count;
+        dialog.close();
+    });
+    dialog.AgregarReserva();
+    state.counters["rooms free"] = double(free) / double(state.iterations());
+    state.counters["paints"] = double(paints) / double(state.iterations());
+}
+BENCHMARK(BM_AvailabilitySearch)->DenseRange(1, 5)->ArgName("type")->Unit(benchmark::kMillisecond);
+
+// ---- queries window ---------------------------------------------------------
+
+// Guests with many invoiced stays first: the query's largest answers.
+QList<qint64> busyGuests()
+{
+    static QList<qint64> ids = [] {
+        QSqlQuery q = DM->Cnx.prepare(QStringLiteral(
+            "SELECT IdHuesped FROM Estadias WHERE Estado = 'Facturada' GROUP BY IdHuesped ORDER BY count(*) DESC, "
+            "IdHuesped LIMIT 10"));
+        DM->Cnx.exec(q);
+        QList<qint64> out;
+        while (q.next())
+            out << q.value(0).toLongLong();
+        return out;
+    }();
+    return ids;
+}
+
+// Baseline: the invoiced stays of one guest, the query alone.
+void BM_GuestStaysQuery(benchmark::State &state)
+{
+    ensureProgram();
+    const QList<qint64> guests = busyGuests();
+    QueryCursor &q = *DM->QEstadiasDeHuesped;
+    qsizetype i = 0;
+    qint64 rows = 0;
+    for (auto _ : state) {
+        q.close();
+        q.setParameter(QStringLiteral("IdHuesped"), guests[i++ % guests.size()]);
+        q.open();
+        rows += q.recordCount();
+    }
+    state.counters["rows"] = double(rows) / double(state.iterations());
+}
+BENCHMARK(BM_GuestStaysQuery)->Unit(benchmark::kMillisecond);
+
+// The first tab of the queries window: a guest chosen, the query run, the grid
+// repainted.
+void BM_GuestStaysWindow(benchmark::State &state)
+{
+    ensureProgram();
+    const QList<qint64> guests = busyGuests();
+    TFConsultas &w = *FConsultas;
+    w.PageControl1->setCurrentIndex(0);
+    showWindow(&w);
+    PaintCounter counter(w.dbgEstadiasHuesped->viewport());
+    qsizetype i = 0;
+    qint64 rows = 0;
+    for (auto _ : state) {
+        w.dblcxHuesped->setKeyValue(guests[i++ % guests.size()]);
+        emit w.dblcxHuesped->clicked();
+        settle();
+        rows += w.dbgEstadiasHuesped->rowCount();
+    }
+    state.counters["rows"] = double(rows) / double(state.iterations());
+    state.counters["paints"] = double(counter.count) / double(state.iterations());
+    w.hide();
+    settle();
+}
+BENCHMARK(BM_GuestStaysWindow)->Unit(benchmark::kMillisecond);
+
+// Baseline: the most requested rooms of one view, the query alone; with the
+// page cache as the program has it and the two alternatives.
+void BM_RoomsByViewQuery(benchmark::State &state)
+{
+    ensureProgram();
+    setPageCache(DM->Cnx, PageCache(state.range(0)));
+    const QStringList views = {QStringLiteral("Mar"), QStringLiteral("Ciudad"), QStringLiteral("Interior")};
+    QueryCursor &q = *DM->QHabitaconesMasPedidas;
+    qsizetype i = 0;
+    for (auto _ : state) {
+        q.close();
+        q.setParameter(QStringLiteral("Vista"), views[i++ % views.size()]);
+        q.open();
+    }
+    setPageCache(DM->Cnx, PageCache::Default);
+}
+BENCHMARK(BM_RoomsByViewQuery)->DenseRange(0, 2)->ArgName("cache")->Unit(benchmark::kMillisecond);
+
+// The second tab: a view chosen, the query run, the grid repainted; as the
+// program has it and with the large page cache.
+void BM_RoomsByViewWindow(benchmark::State &state)
+{
+    ensureProgram();
+    setPageCache(DM->Cnx, PageCache(state.range(0)));
+    TFConsultas &w = *FConsultas;
+    w.PageControl1->setCurrentIndex(1);
+    showWindow(&w);
+    PaintCounter counter(w.DBGrid1->viewport());
+    int i = 0;
+    qint64 rows = 0;
+    for (auto _ : state) {
+        const int index = i++ % 3;
+        w.cbxVista->setCurrentIndex(index);
+        emit w.cbxVista->activated(index);
+        settle();
+        rows += w.DBGrid1->rowCount();
+    }
+    state.counters["rows"] = double(rows) / double(state.iterations());
+    state.counters["paints"] = double(counter.count) / double(state.iterations());
+    w.hide();
+    settle();
+    setPageCache(DM->Cnx, PageCache::Default);
+}
+BENCHMARK(BM_RoomsByViewWindow)->DenseRange(0, 1)->ArgName("cache")->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    quietPlatformNotes();
+    QApplication app(argc, argv);
+    Startup::configure(app);
+    benchmark::Initialize(&argc, argv);
+    try {
+        g_folder = benchDatabaseFolder();
+    } catch (const DataError &e) {
+        fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (FPrincipal)
+        Startup::destroyAll();
+    return 0;
+}
