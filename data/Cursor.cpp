@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <exception>
 #include <new>
 #include <sys/mman.h>
 #include <array>
@@ -546,7 +547,7 @@ void Cursor::open()
     setCurrent(viewCount() > 0 ? 0 : -1, true, viewCount() == 0);
     emit stateChanged();
     emit rowsReset();
-    emit currentChanged();
+    announceCurrent();
     notifyDetails();
 }
 
@@ -568,7 +569,7 @@ void Cursor::close()
     m_bof = m_eof = true;
     emit stateChanged();
     emit rowsReset();
-    emit currentChanged();
+    announceCurrent();
     notifyDetails();
 }
 
@@ -600,7 +601,7 @@ void Cursor::refresh()
     }
     setCurrent(target, target <= 0, viewCount() == 0);
     emit rowsReset();
-    emit currentChanged();
+    announceCurrent();
     notifyDetails();
 }
 
@@ -918,9 +919,41 @@ void Cursor::setCurrent(int index, bool bof, bool eof)
     m_eof = eof;
 }
 
+void Cursor::announceCurrent()
+{
+    if (m_controlsDisabled > 0) {
+        m_currentHeld = true;
+        return;
+    }
+    emit currentChanged();
+}
+
+Cursor::ControlsDisabled::ControlsDisabled(Cursor &cursor)
+    : m_cursor(&cursor), m_exceptions(std::uncaught_exceptions())
+{
+    ++cursor.m_controlsDisabled;
+}
+
+Cursor::ControlsDisabled::~ControlsDisabled() noexcept(false)
+{
+    if (!m_cursor || --m_cursor->m_controlsDisabled > 0 || !m_cursor->m_currentHeld)
+        return;
+    m_cursor->m_currentHeld = false;
+    if (std::uncaught_exceptions() == m_exceptions) {
+        emit m_cursor->currentChanged();
+        return;
+    }
+    // Unwinding already: the controls must still follow the cursor, but the
+    // error under way is the one the user reads.
+    try {
+        emit m_cursor->currentChanged();
+    } catch (...) { // NOLINT(bugprone-empty-catch)
+    }
+}
+
 void Cursor::emitMoved()
 {
-    emit currentChanged();
+    announceCurrent();
     notifyDetails();
 }
 

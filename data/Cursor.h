@@ -133,6 +133,26 @@ public:
     QVariant valueAt(int row, const Field &field) const;
     bool isPendingRow(int row) const;
 
+    // Walks over many rows: while a guard is alive the cursor holds back
+    // currentChanged, and when the last guard ends it announces the record the
+    // walk ended on once (if it announced nothing meanwhile, nothing follows).
+    // Bound controls then follow one move instead of every row; details still
+    // follow every move, and the other signals are never held back.
+    class ControlsDisabled
+    {
+    public:
+        explicit ControlsDisabled(Cursor &cursor);
+        // Announces the held-back move; a slot's error then propagates, unless
+        // another error is already leaving the walk (that one reaches the user).
+        ~ControlsDisabled() noexcept(false);
+        ControlsDisabled(const ControlsDisabled &) = delete;
+        ControlsDisabled &operator=(const ControlsDisabled &) = delete;
+
+    private:
+        QPointer<Cursor> m_cursor;
+        int m_exceptions;
+    };
+
     // Bound controls that hold typed text register through their data source;
     // the cursor asks them to write it before a post.
     void attachDataSource(DataSource *source);
@@ -272,6 +292,11 @@ private:
 
     std::map<int, std::unique_ptr<ColumnIndex>> m_indexes;
     std::vector<QPointer<DataSource>> m_dataSources;
+
+    // currentChanged, unless a ControlsDisabled guard holds it back.
+    void announceCurrent();
+    int m_controlsDisabled = 0;
+    bool m_currentHeld = false;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(Cursor::LocateOptions)

@@ -246,6 +246,8 @@ void TFBusquedaHabitacion::btBuscarClick()
 
     Cursor &rooms = *DM->THabitaciones;
     const qint64 typeId = type.toLongLong();
+    // The hidden rooms window follows only the room the walk ends on.
+    Cursor::ControlsDisabled quiet(rooms);
     rooms.first();
     while (!rooms.atEnd()) {
         if (rooms.fieldByName(QStringLiteral("idTipo")).asInteger() == typeId)

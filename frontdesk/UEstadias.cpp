@@ -184,6 +184,7 @@ void TFEstadias::btEliminarClick()
     // file and both cursors are as before.
     Database::Transaction transaction(DM->Cnx);
     Cursor &consumos = *DM->TConsumosDeServicios;
+    Cursor::ControlsDisabled quiet(consumos);
     consumos.first();
     while (!consumos.isEmpty())
         consumos.remove();

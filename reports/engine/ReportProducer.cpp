@@ -428,6 +428,8 @@ ReportDocument Layouter::run()
         m_now = DateTimes::now();
 
     Cursor &cursor = *m_main;
+    // Windows bound to the cursor follow only the record the report ends on.
+    Cursor::ControlsDisabled quiet(cursor);
     cursor.first();
     m_detailCount = cursor.recordCount();
 

@@ -643,6 +643,84 @@ private slots:
         QCOMPARE(log, QStringList({"current:Beto", "inserted:2", "state", "current:", "removed:2", "state",
                                    "current:Beto"}));
     }
+
+    // A walk over many rows: the bound controls hear of the record it ends on
+    // once, details follow every move, and an error of a control still arrives.
+    void walksWithControlsDisabled()
+    {
+        const qint64 type = m_db->addRoomType(QStringLiteral("Doble"), money("80"));
+        const qint64 room = m_db->addRoom(QStringLiteral("101"), type);
+        const qint64 ana = m_db->addGuest(QStringLiteral("Ana"));
+        m_db->addGuest(QStringLiteral("Beto"));
+        m_db->addGuest(QStringLiteral("Carla"));
+        const qint64 cafe = m_db->addService(QStringLiteral("Café"), money("2.5"));
+        for (int i = 0; i < 3; ++i) {
+            const qint64 stay = m_db->addStay(ana, room, QStringLiteral("2014-04-0%1").arg(2 * i + 1),
+                                              QStringLiteral("2014-04-0%1").arg(2 * i + 2), QStringLiteral("Ocupada"));
+            for (int k = 0; k <= i; ++k)
+                m_db->addConsumption(stay, cafe, 1, money("2.5"), QStringLiteral("2014-04-0%1 0%2:00:00").arg(2 * i + 1).arg(k));
+        }
+        openModule();
+        Cursor &c = *m_dm->THuespedes;
+        QStringList log;
+        connect(&c, &Cursor::currentChanged, this,
+                [&] { log << c.fieldByName(QStringLiteral("Nombre")).asString(); });
+
+        {
+            Cursor::ControlsDisabled outer(c);
+            {
+                Cursor::ControlsDisabled inner(c);
+                for (c.first(); !c.atEnd(); c.next()) {
+                }
+            }
+            QVERIFY(log.isEmpty()); // the outer walk is still under way
+        }
+        QCOMPARE(log, QStringList({"Carla"}));
+        QCOMPARE(c.recNo(), 2);
+
+        log.clear();
+        {
+            Cursor::ControlsDisabled quiet(c);
+            c.checkBrowseMode();
+        }
+        QVERIFY(log.isEmpty()); // nothing moved, nothing announced
+
+        // Details follow every move of a quiet walk.
+        Cursor &stays = *m_dm->TEstadias;
+        QList<int> counts;
+        {
+            Cursor::ControlsDisabled quiet(stays);
+            for (stays.first(); !stays.atEnd(); stays.next())
+                counts << m_dm->TConsumosDeServicios->recordCount();
+        }
+        QCOMPARE(counts, QList<int>({1, 2, 3}));
+
+        // A control's error at the end of the walk reaches the caller; an error
+        // that ends the walk early is the one that arrives, and the control
+        // still hears of the move.
+        const auto refuse =
+            connect(&c, &Cursor::currentChanged, this, [] { throw DataError(QStringLiteral("control")); });
+        log.clear();
+        QString caught;
+        try {
+            Cursor::ControlsDisabled quiet(c);
+            c.first();
+        } catch (const DataError &e) {
+            caught = e.message();
+        }
+        QCOMPARE(caught, QStringLiteral("control"));
+        log.clear();
+        try {
+            Cursor::ControlsDisabled quiet(c);
+            c.next();
+            throw DataError(QStringLiteral("walk"));
+        } catch (const DataError &e) {
+            caught = e.message();
+        }
+        QCOMPARE(caught, QStringLiteral("walk"));
+        QCOMPARE(log, QStringList({"Beto"}));
+        disconnect(refuse);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestCursor)
