@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -312,6 +313,71 @@ private slots:
         QVERIFY(q.findField(QStringLiteral("IdTipo_1")));
         QVERIFY(!q.canModify());
         QVERIFY_THROWS_EXCEPTION(DataError, q.edit());
+    }
+
+    // Each room of a type carries the type's photo; the rows share one copy,
+    // and another type's photo stays its own.
+    void roomsByTypeShareTheTypePhoto()
+    {
+        TestDatabase db;
+        const qint64 a = db.addRoomType(QStringLiteral("Doble"), money("12.5"));
+        const qint64 b = db.addRoomType(QStringLiteral("Simple"), money("10"));
+        db.exec(QStringLiteral("UPDATE TiposDeHabitacion SET Foto = zeroblob(100000) WHERE IdTipo = ?"), {a});
+        db.exec(QStringLiteral("UPDATE TiposDeHabitacion SET Foto = zeroblob(100001) WHERE IdTipo = ?"), {b});
+        db.addRoom(QStringLiteral("101"), a, 1);
+        db.addRoom(QStringLiteral("102"), a, 1);
+        db.addRoom(QStringLiteral("103"), a, 2);
+        db.addRoom(QStringLiteral("201"), b, 2);
+        TDM dm(db.folder());
+        dm.DataModuleCreate();
+        QueryCursor &q = *dm.QHabitacionesPorTipo;
+        q.open();
+        const Field &foto = q.fieldByName(QStringLiteral("Foto"));
+        QList<QByteArray> photos;
+        for (int row = 0; row < q.recordCount(); ++row)
+            photos << q.valueAt(row, foto).toByteArray();
+        QCOMPARE(photos.size(), 4);
+        QCOMPARE(photos[0].size(), 100000);
+        QVERIFY(photos[1].isSharedWith(photos[0]));
+        QVERIFY(photos[2].isSharedWith(photos[0]));
+        QCOMPARE(photos[3].size(), 100001);
+    }
+
+    // The searches over years of stays read the indexes in the order asked
+    // for: the listing needs no sorter (which would copy every photo), the
+    // ranking reads no table row.
+    void queriesAreServedByIndexes_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("required");
+        QTest::addColumn<QString>("forbidden");
+        QTest::newRow("rooms listing") << "QHabitacionesPorTipo" << "USING INDEX ixHabitacionesIdTipo" << "TEMP B-TREE";
+        QTest::newRow("days-booked ranking") << "QHabitaconesMasPedidas"
+                                             << "USING COVERING INDEX ixEstadiasIdHabitacion" << "SCAN E";
+        QTest::newRow("free-room search") << "QHabitacionesOcupadas" << "USING INDEX ixEstadiasIdHabitacion" << "SCAN O";
+    }
+
+    void queriesAreServedByIndexes()
+    {
+        QFETCH(QString, query);
+        QFETCH(QString, required);
+        QFETCH(QString, forbidden);
+        TestDatabase db;
+        TDM dm(db.folder());
+        dm.DataModuleCreate();
+        auto *q = dm.findChild<QueryCursor *>(query);
+        QVERIFY(q);
+        QSqlQuery plan = dm.Cnx.prepare(QStringLiteral("EXPLAIN QUERY PLAN ") + q->sql());
+        static const QRegularExpression parameter(QStringLiteral(":(\\w+)"));
+        for (auto it = parameter.globalMatch(q->sql()); it.hasNext();)
+            plan.bindValue(it.next().captured(0), QVariant(QMetaType::fromType<QString>()));
+        dm.Cnx.exec(plan);
+        QStringList steps;
+        while (plan.next())
+            steps << plan.value(3).toString();
+        const QString text = steps.join(u'\n');
+        QVERIFY2(text.contains(required), qPrintable(text));
+        QVERIFY2(!text.contains(forbidden), qPrintable(text));
     }
 };
 
