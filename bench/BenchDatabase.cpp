@@ -30,3 +30,10 @@ QString benchDatabaseFolder(double scale)
     }
     return folder;
 }
+
+double benchScale()
+{
+    bool ok = false;
+    const double scale = qEnvironmentVariable("HOTEL_BENCH_SCALE").toDouble(&ok);
+    return ok && scale > 0 ? scale : 1.0;
+}

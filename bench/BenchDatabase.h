@@ -7,3 +7,5 @@
 // 200-room hotel, fixed seed and day) when missing, which takes a while once.
 // scale: 1 for the standard size; other scales get a file of their own.
 QString benchDatabaseFolder(double scale = 1.0);
+// The scale asked for in $HOTEL_BENCH_SCALE (2 for twenty years), 1 when unset.
+double benchScale();

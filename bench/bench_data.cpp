@@ -146,7 +146,7 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     try {
-        g_folder = benchDatabaseFolder();
+        g_folder = benchDatabaseFolder(benchScale());
         sharedModule(); // opened before any timing starts
     } catch (const DataError &e) {
         fprintf(stderr, "%s\n", e.what());

@@ -262,27 +262,19 @@ BENCHMARK(BM_RoomsListingToPdf)->Arg(2000)->Arg(4000)->Unit(benchmark::kMillisec
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    quietPlatformNotes();
-    QApplication app(argc, argv);
-    Startup::configure(app);
-    benchmark::Initialize(&argc, argv);
     QTemporaryDir dir;
     g_dir = &dir;
-    try {
-        createDatabase(dir.path(), {1000, 2000});
-        DM = new TDM(dir.path());
-        DM->DataModuleCreate();
-        FFactura = new TFFactura();
-    } catch (const DataError &e) {
-        fprintf(stderr, "%s\n", e.what());
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_hotels.clear();
-    delete FFactura;
-    delete DM;
-    return 0;
+    return runWindowBenchmarks(
+        argc, argv,
+        [&dir] {
+            createDatabase(dir.path(), {1000, 2000});
+            DM = new TDM(dir.path());
+            DM->DataModuleCreate();
+            FFactura = new TFFactura();
+        },
+        [] {
+            g_hotels.clear();
+            delete FFactura;
+            delete DM;
+        });
 }

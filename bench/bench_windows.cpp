@@ -548,21 +548,10 @@ BENCHMARK(BM_RoomsByViewWindow)->DenseRange(0, 1)->ArgName("cache")->Unit(benchm
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    quietPlatformNotes();
-    QApplication app(argc, argv);
-    Startup::configure(app);
-    benchmark::Initialize(&argc, argv);
-    try {
-        g_folder = benchDatabaseFolder();
-    } catch (const DataError &e) {
-        fprintf(stderr, "%s\n", e.what());
-        return 1;
-    }
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    if (FPrincipal)
-        Startup::destroyAll();
-    return 0;
+    return runWindowBenchmarks(
+        argc, argv, [] { g_folder = benchDatabaseFolder(benchScale()); },
+        [] {
+            if (FPrincipal)
+                Startup::destroyAll();
+        });
 }

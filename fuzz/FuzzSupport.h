@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Regional.h"
+#include "TestSupport.h"
 
 #include <QApplication>
 #include <QByteArray>
@@ -13,17 +14,6 @@
 // and fonts need one) and fixed regional settings, made once per process.
 namespace FuzzSupport {
 
-inline RegionalSettings spanish()
-{
-    RegionalSettings s;
-    s.decimalSeparator = QStringLiteral(",");
-    s.thousandSeparator = QStringLiteral(".");
-    s.currencyPrefix = QStringLiteral("$ ");
-    s.negativeCurrencyPrefix = QStringLiteral("-$ ");
-    s.locale = QLocale(QLocale::Spanish, QLocale::Argentina);
-    return s;
-}
-
 inline void initialize()
 {
     static bool done = false;
@@ -35,7 +25,7 @@ inline void initialize()
     static char name[] = "fuzz";
     static char *argv[] = {name, nullptr};
     static QApplication app(argc, argv);
-    Regional::setSettings(spanish());
+    Regional::setSettings(spanishSettings());
 }
 
 inline QByteArray bytes(const uint8_t *data, size_t size)
