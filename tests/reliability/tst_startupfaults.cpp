@@ -124,6 +124,8 @@ private slots:
         QTest::newRow("a column missing") << "no column" << "no such column: EMail" << false;
         QTest::newRow("read-only file") << "read-only file" << "it is read-only" << false;
         QTest::newRow("read-only folder") << "read-only folder" << "of the database file cannot be written" << false;
+        // The program waits its ten seconds for the other program first.
+        QTest::newRow("locked by another program") << "locked" << "in use by another program" << false;
     }
 
     void oneDialogThenAUsableWindow()
@@ -136,7 +138,30 @@ private slots:
         db.addGuest(QStringLiteral("Ana"));
         db.addService(QStringLiteral("Spa"), money("30"));
         const OwnerMode owner{db.folder()};
-        damage(db, how);
+        // Another program holding the file for itself, until the test ends.
+        const QString lockName = QStringLiteral("other program");
+        struct Locker
+        {
+            QString name;
+            ~Locker()
+            {
+                QSqlDatabase::database(name, false).close();
+                QSqlDatabase::removeDatabase(name);
+            }
+        } locker{lockName};
+        if (how == u"locked") {
+            QVERIFY(Unprivileged::setMode(db.folder(), 0777));
+            QVERIFY(Unprivileged::setMode(db.path(), 0666));
+            db.closeConnection();
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), lockName);
+            other.setDatabaseName(db.path());
+            QVERIFY(other.open());
+            QSqlQuery q(other);
+            QVERIFY(q.exec(QStringLiteral("PRAGMA locking_mode = EXCLUSIVE")));
+            QVERIFY(q.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        } else {
+            damage(db, how);
+        }
         if (QTest::currentTestFailed())
             return;
         const QStringList before = folderState(db.folder());
