@@ -72,14 +72,14 @@ void BoundEdit::keyPressEvent(QKeyEvent *event)
         QLineEdit::keyPressEvent(event);
         return;
     }
-    const bool changesText = (!event->text().isEmpty() && event->text().front().isPrint())
-                             || event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete
+    const bool types = TypedText::isPrintable(event->text()) && !event->matches(QKeySequence::Paste);
+    const bool changesText = types || event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete
                              || event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut);
     if (!changesText) {
         QLineEdit::keyPressEvent(event);
         return;
     }
-    if (!event->text().isEmpty() && event->text().front().isPrint() && !event->matches(QKeySequence::Paste)) {
+    if (types) {
         for (QChar ch : event->text()) {
             if (!accepts(ch)) {
                 QApplication::beep();
@@ -87,22 +87,43 @@ void BoundEdit::keyPressEvent(QKeyEvent *event)
                 return;
             }
         }
+        // What does not fit whole is not typed at all (the line edit would
+        // keep the first half of a character beyond the 16-bit range).
+        if (text().size() - selectedText().size() + event->text().size() > maxLength()) {
+            event->accept();
+            return;
+        }
     }
     if (event->matches(QKeySequence::Paste)) {
-        const QString pasted = QApplication::clipboard()->text();
-        for (QChar ch : pasted) {
-            if (!accepts(ch)) {
-                QApplication::beep();
-                event->accept();
-                return;
-            }
-        }
+        pasteClipboard();
+        event->accept();
+        return;
     }
     if (!m_link.startEditing(window())) {
         event->accept();
         return;
     }
     QLineEdit::keyPressEvent(event);
+}
+
+void BoundEdit::pasteClipboard()
+{
+    if (isReadOnly())
+        return;
+    const QString pasted = QApplication::clipboard()->text();
+    for (QChar ch : pasted) {
+        if (!accepts(ch)) {
+            QApplication::beep();
+            return;
+        }
+    }
+    if (pasted.isEmpty() && !hasSelectedText())
+        return;
+    if (!m_link.startEditing(window()))
+        return;
+    // Cut to what fits, never inside a character beyond the 16-bit range.
+    insert(TypedText::fitting(pasted, maxLength() - (text().size() - selectedText().size())));
+    m_typed = true;
 }
 
 void BoundEdit::contextMenuEvent(QContextMenuEvent *event)
@@ -116,17 +137,12 @@ void BoundEdit::contextMenuEvent(QContextMenuEvent *event)
             disconnect(a, nullptr, nullptr, nullptr);
             connect(a, &QAction::triggered, this, [this, paste, a] {
                 if (paste) {
-                    for (QChar ch : QApplication::clipboard()->text())
-                        if (!accepts(ch)) {
-                            QApplication::beep();
-                            return;
-                        }
+                    pasteClipboard();
+                    return;
                 }
                 if (!m_link.startEditing(window()))
                     return;
-                if (paste)
-                    QLineEdit::paste();
-                else if (a->objectName() == QLatin1String("edit-cut"))
+                if (a->objectName() == QLatin1String("edit-cut"))
                     QLineEdit::cut();
                 else
                     QLineEdit::del();

@@ -40,6 +40,9 @@ protected:
 private:
     void refresh();
     bool accepts(QChar c) const;
+    // Pastes the clipboard's text by the rules of typed keys: refused whole
+    // when the field cannot take a character of it, cut to what fits.
+    void pasteClipboard();
 
     FieldLink m_link;
     bool m_typed = false;

@@ -48,9 +48,8 @@ void BoundMemo::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    const bool changesText = (!event->text().isEmpty() && (event->text().front().isPrint()
-                                                           || event->key() == Qt::Key_Return
-                                                           || event->key() == Qt::Key_Enter))
+    const bool changesText = (TypedText::isPrintable(event->text()) || event->key() == Qt::Key_Return
+                              || event->key() == Qt::Key_Enter)
                              || event->key() == Qt::Key_Backspace || event->key() == Qt::Key_Delete
                              || event->matches(QKeySequence::Paste) || event->matches(QKeySequence::Cut);
     if (changesText) {
@@ -60,7 +59,8 @@ void BoundMemo::keyPressEvent(QKeyEvent *event)
         }
         const bool grows = !event->text().isEmpty() && event->key() != Qt::Key_Backspace
                            && event->key() != Qt::Key_Delete;
-        if (grows && m_maxLength > 0 && toPlainText().size() >= m_maxLength && !textCursor().hasSelection()) {
+        const qsizetype kept = toPlainText().size() - textCursor().selectedText().size();
+        if (grows && m_maxLength > 0 && kept + std::max<qsizetype>(1, event->text().size()) > m_maxLength) {
             event->accept();
             return;
         }
@@ -75,7 +75,7 @@ void BoundMemo::insertFromMimeData(const QMimeData *source)
     QString text = source->text();
     if (m_maxLength > 0) {
         const qsizetype room = m_maxLength - (toPlainText().size() - textCursor().selectedText().size());
-        text = text.left(std::max<qsizetype>(0, room));
+        text = TypedText::fitting(text, room);
     }
     textCursor().insertText(text);
 }

@@ -66,3 +66,27 @@ bool FieldLink::startEditing(QWidget *dialogParent) const
         return false;
     return guarded(dialogParent, [&] { c.edit(); }) && c.isEditing();
 }
+
+namespace TypedText {
+
+bool isPrintable(const QString &keyText)
+{
+    if (keyText.isEmpty())
+        return false;
+    const QChar first = keyText.front();
+    if (first.isHighSurrogate() && keyText.size() > 1 && keyText.at(1).isLowSurrogate())
+        return QChar::isPrint(QChar::surrogateToUcs4(first, keyText.at(1)));
+    return first.isPrint();
+}
+
+QString fitting(const QString &text, qsizetype room)
+{
+    if (text.size() <= room)
+        return text;
+    QString out = text.left(std::max<qsizetype>(0, room));
+    if (!out.isEmpty() && out.back().isHighSurrogate())
+        out.chop(1);
+    return out;
+}
+
+} // namespace TypedText

@@ -41,3 +41,12 @@ private:
     std::function<void()> m_refresh;
     RecordEditor *m_editor;
 };
+
+// Typed text of the controls: a character beyond the 16-bit range arrives as
+// its two halves, and must be judged and cut as one character.
+namespace TypedText {
+// True when a key press's text starts with a printable character.
+bool isPrintable(const QString &keyText);
+// At most `room` 16-bit units of `text`, never ending in half a character.
+QString fitting(const QString &text, qsizetype room);
+} // namespace TypedText

@@ -13,7 +13,9 @@
 #include "WindowTest.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -125,6 +127,77 @@ private slots:
         QTest::keyClicks(edit, QStringLiteral("a"));
         QCOMPARE(m_dm->TTiposDeHabitacion->state(), Cursor::State::Browse);
         QCOMPARE(edit->text(), QStringLiteral("2"));
+    }
+
+    // A character beyond the 16-bit range arrives as one key press carrying
+    // both halves; it starts editing like any other, or is refused by a
+    // numeric field, and is stored whole or not at all, typed or pasted.
+    void charactersBeyondTheBasicPlane_data()
+    {
+        QTest::addColumn<bool>("memo");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("room");   // 16-bit units left below the length limit; -1: no limit
+        QTest::addColumn<QString>("pasted"); // empty: the character is typed
+        QTest::addColumn<QString>("stored"); // empty: refused, nothing edited
+        const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");
+        QTest::newRow("text edit") << false << "Nombre" << -1 << QString() << QStringLiteral("Doble") + smile;
+        QTest::newRow("memo") << true << "Comodidades" << -1 << QString() << smile;
+        QTest::newRow("whole number") << false << "Capacidad" << -1 << QString() << QString();
+        QTest::newRow("money") << false << "Precio" << -1 << QString() << QString();
+        QTest::newRow("text edit, one place left") << false << "Nombre" << 1 << QString() << QString();
+        QTest::newRow("memo, one place left") << true << "Comodidades" << 1 << QString() << QString();
+        QTest::newRow("pasted, cut before the character") << false << "Nombre" << 3 << "ab" + smile + "c"
+                                                          << QStringLiteral("Dobleab");
+        QTest::newRow("pasted into a memo, cut before the character")
+            << true << "Comodidades" << 3 << "ab" + smile + "c" << QStringLiteral("ab");
+        QTest::newRow("pasted whole") << false << "Nombre" << 4 << "ab" + smile << QStringLiteral("Dobleab") + smile;
+    }
+
+    void charactersBeyondTheBasicPlane()
+    {
+        QFETCH(bool, memo);
+        QFETCH(QString, field);
+        QFETCH(int, room);
+        QFETCH(QString, pasted);
+        QFETCH(QString, stored);
+        QWidget *control = nullptr;
+        if (memo) {
+            auto *m = place<BoundMemo>(m_dm->DTiposDeHabitacion, field);
+            if (room >= 0)
+                m->setMaxLength(room);
+            control = m;
+        } else {
+            auto *e = place<BoundEdit>(m_dm->DTiposDeHabitacion, field);
+            if (room >= 0)
+                e->setMaxLength(int(e->text().size()) + room);
+            control = e;
+        }
+        QTest::keyClick(control, Qt::Key_End);
+        if (pasted.isEmpty()) {
+            const QString smile = QString::fromUtf8("\xF0\x9F\x98\x80");
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, smile);
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, smile);
+            QApplication::sendEvent(control, &press);
+            QApplication::sendEvent(control, &release);
+        } else {
+            QApplication::clipboard()->setText(pasted);
+            QTest::keyClick(control, Qt::Key_V, Qt::ControlModifier);
+        }
+        Cursor &types = *m_dm->TTiposDeHabitacion;
+        if (stored.isEmpty()) {
+            // A full memo takes the cursor into editing and then refuses the key,
+            // as it does for any character.
+            if (!memo)
+                QCOMPARE(types.state(), Cursor::State::Browse);
+            const QString shown = memo ? static_cast<BoundMemo *>(control)->toPlainText()
+                                       : static_cast<BoundEdit *>(control)->text();
+            QVERIFY2(std::none_of(shown.cbegin(), shown.cend(), [](QChar c) { return c.isSurrogate(); }),
+                     qPrintable(shown));
+            return;
+        }
+        QCOMPARE(types.state(), Cursor::State::Edit);
+        types.post();
+        QCOMPARE(m_db->scalar(QStringLiteral("SELECT %1 FROM TiposDeHabitacion").arg(field)).toString(), stored);
     }
 
     void conversionErrorOnFocusLoss_data()
