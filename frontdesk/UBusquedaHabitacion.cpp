@@ -14,6 +14,7 @@
 
 #include <QGroupBox>
 #include <QListWidget>
+#include <QSet>
 
 TFBusquedaHabitacion *FBusquedaHabitacion = nullptr;
 
@@ -248,10 +249,12 @@ void TFBusquedaHabitacion::btBuscarClick()
     const qint64 typeId = type.toLongLong();
     // The hidden rooms window follows only the room the walk ends on.
     Cursor::ControlsDisabled quiet(rooms);
+    const Field &roomType = rooms.fieldByName(QStringLiteral("idTipo"));
+    const Field &roomNumber = rooms.fieldByName(QStringLiteral("NroHabitacion"));
     rooms.first();
     while (!rooms.atEnd()) {
-        if (rooms.fieldByName(QStringLiteral("idTipo")).asInteger() == typeId)
-            lbxHabLibres->addItem(rooms.fieldByName(QStringLiteral("NroHabitacion")).asString());
+        if (roomType.asInteger() == typeId)
+            lbxHabLibres->addItem(roomNumber.asString());
         rooms.next();
     }
 
@@ -261,16 +264,18 @@ void TFBusquedaHabitacion::btBuscarClick()
     taken.setParameter(QStringLiteral("FechaFin"), dayOf(dtpHasta).date());
     taken.setParameter(QStringLiteral("IdTipoHab"), type);
     taken.open();
+    // Every listed room with an overlapping stay goes, in one pass over the
+    // list (room numbers are digits, so letter case never matters).
+    QSet<QString> takenNumbers;
+    const Field &takenNumber = taken.fieldByName(QStringLiteral("NroHabitacion"));
     taken.first();
     while (!taken.atEnd()) {
-        const QString number = taken.fieldByName(QStringLiteral("NroHabitacion")).asString();
-        for (int i = 0; i < lbxHabLibres->count(); ++i) {
-            if (lbxHabLibres->item(i)->text().compare(number, Qt::CaseInsensitive) == 0) {
-                delete lbxHabLibres->takeItem(i);
-                break;
-            }
-        }
+        takenNumbers.insert(takenNumber.asString());
         taken.next();
+    }
+    for (int i = lbxHabLibres->count() - 1; i >= 0; --i) {
+        if (takenNumbers.contains(lbxHabLibres->item(i)->text()))
+            delete lbxHabLibres->takeItem(i);
     }
     taken.close();
 }
