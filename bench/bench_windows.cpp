@@ -81,6 +81,31 @@ void showWindow(QWidget *w)
     settle();
 }
 
+void hideWindow(QWidget *w)
+{
+    w->hide();
+    settle();
+}
+
+// A count over the run, shown per iteration.
+benchmark::Counter perIteration(qint64 count)
+{
+    return benchmark::Counter(double(count), benchmark::Counter::kAvgIterations);
+}
+
+// The guests window shown with its grid focused on the first guest, as the
+// grid benchmarks start.
+DataGrid *guestsGridAtTop()
+{
+    ensureProgram();
+    showWindow(FHuespedes);
+    DataGrid *grid = FHuespedes->DBGrid1;
+    grid->setFocus();
+    DM->THuespedes->first();
+    settle();
+    return grid;
+}
+
 // Calls `opener` (which runs a modal window), and inside the modal loop lets
 // the window be laid out and painted, then closes it: the time from the menu choice to a painted
 // window and back.
@@ -151,7 +176,7 @@ void BM_StartUp(benchmark::State &state)
         settle();
         state.ResumeTiming();
     }
-    state.counters["paints"] = double(paints) / double(state.iterations());
+    state.counters["paints"] = perIteration(paints);
 }
 BENCHMARK(BM_StartUp)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -195,11 +220,10 @@ void BM_GuestFilterKeystroke(benchmark::State &state)
         settle();
         shown += FHuespedes->DBGrid1->rowCount();
     }
-    state.counters["rows shown"] = double(shown) / double(state.iterations());
-    state.counters["paints"] = double(counter.count) / double(state.iterations());
+    state.counters["rows shown"] = perIteration(shown);
+    state.counters["paints"] = perIteration(counter.count);
     FHuespedes->edFiltro->clear();
-    FHuespedes->hide();
-    settle();
+    hideWindow(FHuespedes);
 }
 BENCHMARK(BM_GuestFilterKeystroke)->Unit(benchmark::kMillisecond);
 
@@ -207,13 +231,8 @@ BENCHMARK(BM_GuestFilterKeystroke)->Unit(benchmark::kMillisecond);
 // the grid repainted after each page; one iteration is one page.
 void BM_GuestGridPageDown(benchmark::State &state)
 {
-    ensureProgram();
-    showWindow(FHuespedes);
-    DataGrid *grid = FHuespedes->DBGrid1;
-    grid->setFocus();
+    DataGrid *grid = guestsGridAtTop();
     Cursor &guests = *DM->THuespedes;
-    guests.first();
-    settle();
     PaintCounter counter(grid->viewport());
     qint64 wraps = 0;
     for (auto _ : state) {
@@ -229,10 +248,9 @@ void BM_GuestGridPageDown(benchmark::State &state)
     }
     state.counters["guests"] = guests.recordCount();
     state.counters["rows per page"] = grid->visibleRowCount();
-    state.counters["paints"] = double(counter.count) / double(state.iterations());
+    state.counters["paints"] = perIteration(counter.count);
     state.counters["passes"] = double(wraps);
-    FHuespedes->hide();
-    settle();
+    hideWindow(FHuespedes);
 }
 BENCHMARK(BM_GuestGridPageDown)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
@@ -240,11 +258,7 @@ BENCHMARK(BM_GuestGridPageDown)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 // repainted at each; one iteration is one step.
 void BM_GuestGridScrollBar(benchmark::State &state)
 {
-    ensureProgram();
-    showWindow(FHuespedes);
-    DataGrid *grid = FHuespedes->DBGrid1;
-    DM->THuespedes->first();
-    settle();
+    DataGrid *grid = guestsGridAtTop();
     QScrollBar *bar = grid->verticalScrollBar();
     PaintCounter counter(grid->viewport());
     int step = 0;
@@ -252,9 +266,8 @@ void BM_GuestGridScrollBar(benchmark::State &state)
         bar->setValue(int(qint64(bar->maximum()) * (step++ % 101) / 100));
         settle();
     }
-    state.counters["paints"] = double(counter.count) / double(state.iterations());
-    FHuespedes->hide();
-    settle();
+    state.counters["paints"] = perIteration(counter.count);
+    hideWindow(FHuespedes);
 }
 BENCHMARK(BM_GuestGridScrollBar)->Unit(benchmark::kMillisecond);
 
@@ -262,13 +275,8 @@ BENCHMARK(BM_GuestGridScrollBar)->Unit(benchmark::kMillisecond);
 // the first shown, the grid repainted each time; one iteration is both jumps.
 void BM_GuestGridEndHome(benchmark::State &state)
 {
-    ensureProgram();
-    showWindow(FHuespedes);
-    DataGrid *grid = FHuespedes->DBGrid1;
-    grid->setFocus();
+    DataGrid *grid = guestsGridAtTop();
     Cursor &guests = *DM->THuespedes;
-    guests.first();
-    settle();
     PaintCounter counter(grid->viewport());
     int wrong = 0;
     for (auto _ : state) {
@@ -279,10 +287,9 @@ void BM_GuestGridEndHome(benchmark::State &state)
         settle();
         wrong += guests.recNo() != 0;
     }
-    state.counters["paints"] = double(counter.count) / double(state.iterations());
+    state.counters["paints"] = perIteration(counter.count);
     state.counters["wrong"] = wrong;
-    FHuespedes->hide();
-    settle();
+    hideWindow(FHuespedes);
 }
 BENCHMARK(BM_GuestGridEndHome)->Unit(benchmark::kMillisecond);
 
@@ -303,7 +310,7 @@ void BM_StaysFilterCursor(benchmark::State &state)
         stays.setFiltered(false);
         stays.setFilter(QString());
     }
-    state.counters["rows shown"] = double(shown) / double(state.iterations());
+    state.counters["rows shown"] = perIteration(shown);
 }
 BENCHMARK(BM_StaysFilterCursor)->Arg(0)->Arg(1)->ArgName("reserved")->Unit(benchmark::kMillisecond);
 
@@ -315,7 +322,7 @@ void BM_OpenStaysWindow(benchmark::State &state)
     PaintCounter counter(FEstadias->DBGrid1->viewport());
     for (auto _ : state)
         openAndClose(FEstadias, [] { FPrincipal->AdministrarEstadas1Click(); });
-    state.counters["paints"] = double(counter.count) / double(state.iterations());
+    state.counters["paints"] = perIteration(counter.count);
 }
 BENCHMARK(BM_OpenStaysWindow)->Unit(benchmark::kMillisecond);
 
@@ -326,7 +333,7 @@ void BM_OpenReservationsWindow(benchmark::State &state)
     PaintCounter counter(FReservas->DBGrid1->viewport());
     for (auto _ : state)
         openAndClose(FReservas, [] { FPrincipal->ListadodeReservas1Click(); });
-    state.counters["paints"] = double(counter.count) / double(state.iterations());
+    state.counters["paints"] = perIteration(counter.count);
 }
 BENCHMARK(BM_OpenReservationsWindow)->Unit(benchmark::kMillisecond);
 
@@ -371,10 +378,9 @@ void BM_ChooseStay(benchmark::State &state)
         if (stays.recNo() != row)
             ++missed;
     }
-    state.counters["paints"] = double(counter.count) / double(state.iterations());
+    state.counters["paints"] = perIteration(counter.count);
     state.counters["missed"] = missed;
-    FEstadias->hide();
-    settle();
+    hideWindow(FEstadias);
     stays.setFiltered(false);
     stays.setFilter(QString());
 }
@@ -404,7 +410,7 @@ void BM_AvailabilityQuery(benchmark::State &state)
         rows += q.recordCount();
         q.close();
     }
-    state.counters["rooms taken"] = double(rows) / double(state.iterations());
+    state.counters["rooms taken"] = perIteration(rows);
 }
 BENCHMARK(BM_AvailabilityQuery)->DenseRange(1, 5)->ArgName("type")->Unit(benchmark::kMillisecond);
 
@@ -433,8 +439,8 @@ void BM_AvailabilitySearch(benchmark::State &state)
         dialog.close();
     });
     dialog.AgregarReserva();
-    state.counters["rooms free"] = double(free) / double(state.iterations());
-    state.counters["paints"] = double(paints) / double(state.iterations());
+    state.counters["rooms free"] = perIteration(free);
+    state.counters["paints"] = perIteration(paints);
 }
 BENCHMARK(BM_AvailabilitySearch)->DenseRange(1, 5)->ArgName("type")->Unit(benchmark::kMillisecond);
 
@@ -470,7 +476,7 @@ void BM_GuestStaysQuery(benchmark::State &state)
         q.open();
         rows += q.recordCount();
     }
-    state.counters["rows"] = double(rows) / double(state.iterations());
+    state.counters["rows"] = perIteration(rows);
 }
 BENCHMARK(BM_GuestStaysQuery)->Unit(benchmark::kMillisecond);
 
@@ -492,10 +498,9 @@ void BM_GuestStaysWindow(benchmark::State &state)
         settle();
         rows += w.dbgEstadiasHuesped->rowCount();
     }
-    state.counters["rows"] = double(rows) / double(state.iterations());
-    state.counters["paints"] = double(counter.count) / double(state.iterations());
-    w.hide();
-    settle();
+    state.counters["rows"] = perIteration(rows);
+    state.counters["paints"] = perIteration(counter.count);
+    hideWindow(&w);
 }
 BENCHMARK(BM_GuestStaysWindow)->Unit(benchmark::kMillisecond);
 
@@ -536,10 +541,9 @@ void BM_RoomsByViewWindow(benchmark::State &state)
         settle();
         rows += w.DBGrid1->rowCount();
     }
-    state.counters["rows"] = double(rows) / double(state.iterations());
-    state.counters["paints"] = double(counter.count) / double(state.iterations());
-    w.hide();
-    settle();
+    state.counters["rows"] = perIteration(rows);
+    state.counters["paints"] = perIteration(counter.count);
+    hideWindow(&w);
     setPageCache(DM->Cnx, PageCache::Default);
 }
 BENCHMARK(BM_RoomsByViewWindow)->DenseRange(0, 1)->ArgName("cache")->Unit(benchmark::kMillisecond);

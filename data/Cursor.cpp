@@ -939,15 +939,14 @@ Cursor::ControlsDisabled::~ControlsDisabled() noexcept(false)
     if (!m_cursor || --m_cursor->m_controlsDisabled > 0 || !m_cursor->m_currentHeld)
         return;
     m_cursor->m_currentHeld = false;
-    if (std::uncaught_exceptions() == m_exceptions) {
-        emit m_cursor->currentChanged();
-        return;
-    }
-    // Unwinding already: the controls must still follow the cursor, but the
-    // error under way is the one the user reads.
+    // While unwinding, the controls must still follow the cursor, but the error
+    // under way is the one the user reads.
+    const bool unwinding = std::uncaught_exceptions() != m_exceptions;
     try {
         emit m_cursor->currentChanged();
-    } catch (...) { // NOLINT(bugprone-empty-catch)
+    } catch (...) {
+        if (!unwinding)
+            throw;
     }
 }
 

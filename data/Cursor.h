@@ -29,10 +29,11 @@ class FilterExpression;
 //
 // Signals: stateChanged when the state changes; currentChanged once the new
 // current record can be read (also after a post or cancel, when the values shown
-// may differ; once at the end of a walk under ControlsDisabled); rowsReset when the visible rows were replaced (open, close, filter,
-// master move, refresh); rowInserted/rowRemoved/rowMoved/rowChanged for single
-// rows (indexes into the visible rows); fieldChanged when a field of the record
-// being edited was written.
+// may differ; once at the end of a walk under ControlsDisabled); rowsReset when
+// the visible rows were replaced (open, close, filter, master move, refresh);
+// rowInserted/rowRemoved/rowMoved/rowChanged for single rows (indexes into the
+// visible rows); fieldChanged when a field of the record being edited was
+// written.
 class Cursor : public QObject
 {
     Q_OBJECT

@@ -31,8 +31,8 @@ void BoundImage::refresh()
     // Decoded when first shown or asked for: a hidden window's picture follows
     // every move of its cursor, and most of those moves are never seen.
     QByteArray bytes = m_link.hasRecord() ? f->asBytes() : QByteArray();
-    if (m_decoded && !m_bytes.isEmpty() && bytes.isSharedWith(m_bytes))
-        return;
+    if (!m_bytes.isEmpty() && bytes.isSharedWith(m_bytes))
+        return; // the same photo: nothing to decode or repaint
     m_bytes = std::move(bytes);
     m_decoded = false;
     m_picture = QImage();

@@ -60,7 +60,7 @@ void BoundMemo::keyPressEvent(QKeyEvent *event)
         const bool grows = !event->text().isEmpty() && event->key() != Qt::Key_Backspace
                            && event->key() != Qt::Key_Delete;
         const qsizetype kept = toPlainText().size() - textCursor().selectedText().size();
-        if (grows && m_maxLength > 0 && kept + std::max<qsizetype>(1, event->text().size()) > m_maxLength) {
+        if (grows && m_maxLength > 0 && kept + event->text().size() > m_maxLength) {
             event->accept();
             return;
         }
