@@ -10,8 +10,8 @@
 QString benchDatabaseFolder(double scale)
 {
     QString base = qEnvironmentVariable("HOTEL_BENCH_DB");
-    QString folder = base.isEmpty() ? QDir::current().filePath(QStringLiteral("bench-data"))
-                                    : QFileInfo(base).absolutePath();
+    // The build folder by default: a run from anywhere never writes into the sources.
+    QString folder = base.isEmpty() ? QStringLiteral(HOTEL_BENCH_DATA_DIR) : QFileInfo(base).absolutePath();
     if (scale != 1.0)
         folder += QStringLiteral("/scale-%1").arg(scale);
     QDir().mkpath(folder);

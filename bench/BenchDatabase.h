@@ -3,7 +3,7 @@
 #include <QString>
 
 // The large database the benchmarks run on: $HOTEL_BENCH_DB if set, otherwise
-// bench-data/Hotel.db under the current folder. It is generated (ten years of a
+// bench-data/Hotel.db under the build folder. It is generated (ten years of a
 // 200-room hotel, fixed seed and day) when missing, which takes a while once.
 // scale: 1 for the standard size; other scales get a file of their own.
 QString benchDatabaseFolder(double scale = 1.0);
