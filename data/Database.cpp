@@ -4,10 +4,85 @@
 #include "DateTimes.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QMultiHash>
+#include <QMutex>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QUrl>
+
+#include <sys/stat.h>
+
+namespace {
+
+// The canonical name a path would have: the folder resolved, the name kept, so
+// that a file not yet there compares too.
+QString canonicalName(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString folder = QFileInfo(info.absolutePath()).canonicalFilePath();
+    return (folder.isEmpty() ? info.absolutePath() : folder) + u'/' + info.fileName();
+}
+
+struct OpenFiles
+{
+    QMutex mutex;
+    QMultiHash<QString, const Database *> names; // canonical names of the files and their working files
+    QHash<const Database *, QPair<dev_t, ino_t>> nodes;
+};
+
+OpenFiles &openFiles()
+{
+    static OpenFiles files;
+    return files;
+}
+
+const QString WorkingFileSuffixes[] = {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")};
+
+} // namespace
+
+bool Database::isDatabaseFile(const QString &path)
+{
+    if (path.isEmpty())
+        return false;
+    OpenFiles &files = openFiles();
+    const QMutexLocker lock(&files.mutex);
+    if (files.names.contains(canonicalName(path)))
+        return true;
+    // Another name for the same file (a hard link).
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return false;
+    for (const auto &node : std::as_const(files.nodes))
+        if (node.first == st.st_dev && node.second == st.st_ino)
+            return true;
+    return false;
+}
+
+void Database::refuseDatabaseFile(const QString &path)
+{
+    if (isDatabaseFile(path))
+        throw DataError(QStringLiteral("«%1» es un archivo de la base de datos del hotel: elija otro archivo.")
+                            .arg(QDir::toNativeSeparators(path)));
+}
+
+void Database::registerOpenFile(bool open)
+{
+    OpenFiles &files = openFiles();
+    const QMutexLocker lock(&files.mutex);
+    for (auto it = files.names.begin(); it != files.names.end();)
+        it = it.value() == this ? files.names.erase(it) : std::next(it);
+    files.nodes.remove(this);
+    if (!open)
+        return;
+    const QString name = canonicalName(m_filePath);
+    for (const QString &suffix : WorkingFileSuffixes)
+        files.names.insert(name + suffix, this);
+    struct stat st {};
+    if (::stat(QFile::encodeName(m_filePath).constData(), &st) == 0)
+        files.nodes.insert(this, qMakePair(st.st_dev, st.st_ino));
+}
 
 Database::Database(QString connectionName) : m_connectionName(std::move(connectionName)) {}
 
@@ -29,6 +104,7 @@ void Database::close()
         db.close();
     }
     m_catalog.clear();
+    registerOpenFile(false);
 }
 
 void Database::open(const QString &filePath)
@@ -54,6 +130,7 @@ void Database::open(const QString &filePath)
     uri.setQuery(QStringLiteral("mode=rw"));
     db.setDatabaseName(uri.toString(QUrl::FullyEncoded));
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeout));
+    registerOpenFile(true);
     if (!db.open()) {
         const QString message = describe(db.lastError(), Operation::Read);
         db.close();

@@ -52,6 +52,15 @@ public:
     bool isOpen() const;
     const QString &filePath() const { return m_filePath; }
 
+    // Whether path names the file of a database open in this process, or one of
+    // the engine's working files beside it (-wal, -shm, -journal). Only the engine
+    // may open those: closing any other descriptor of them drops the engine's
+    // locks, and another program could then change the file under this one. Never
+    // opens the file to tell.
+    static bool isDatabaseFile(const QString &path);
+    // Throws DataError, with the user's message, when isDatabaseFile(path).
+    static void refuseDatabaseFile(const QString &path);
+
     // Prepares a statement; throws DataError when the engine refuses it.
     QSqlQuery prepare(const QString &sql, Operation op = Operation::Read);
     // Runs a prepared statement with its bound values; throws DataError.
@@ -73,6 +82,7 @@ public:
 
 private:
     void readCatalog();
+    void registerOpenFile(bool open);
 
     QString m_connectionName;
     QString m_filePath;

@@ -5,6 +5,8 @@
 #include "BoundMemo.h"
 #include "DataError.h"
 #include "DataGrid.h"
+#include "Database.h"
+#include "FileIcons.h"
 #include "Guard.h"
 #include "MessageDialog.h"
 #include "UDM.h"
@@ -45,6 +47,10 @@ Control *bound(QWidget *parent, const QString &field, const QRect &bounds)
 // only at the size shown keeps large photos cheap to browse.
 void showPreview(QLabel *preview, const QString &path)
 {
+    if (Database::isDatabaseFile(path)) {
+        preview->clear();
+        return;
+    }
     QImageReader reader(path);
     QSize size = reader.size();
     const QSize box = preview->contentsRect().size();
@@ -141,6 +147,7 @@ TFTiposHabitacion::TFTiposHabitacion(QWidget *parent) : FormWindow(parent)
     dlgOpen->setObjectName(QStringLiteral("dlgOpen"));
     // Qt's own dialog on every platform, so that the preview can sit beside the list.
     dlgOpen->setOption(QFileDialog::DontUseNativeDialog);
+    dlgOpen->setIconProvider(FileIcons::withoutContents());
     dlgOpen->setFileMode(QFileDialog::ExistingFile);
     dlgOpen->setAcceptMode(QFileDialog::AcceptOpen);
     dlgOpen->setNameFilters(pictureFilters());

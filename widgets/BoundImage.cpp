@@ -2,6 +2,7 @@
 
 #include "Cursor.h"
 #include "DataError.h"
+#include "Database.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -50,6 +51,7 @@ const QImage &BoundImage::picture() const
 
 void BoundImage::loadPicture(const QString &path)
 {
+    Database::refuseDatabaseFile(path);
     const QString suffix = QFileInfo(path).suffix().toLower();
     const QByteArray format = suffix == u"jpg" ? QByteArrayLiteral("jpeg") : suffix.toLatin1();
     if (suffix.isEmpty() || !QImageReader::supportedImageFormats().contains(format))

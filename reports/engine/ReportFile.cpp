@@ -1,6 +1,7 @@
 #include "ReportFile.h"
 
 #include "DataError.h"
+#include "Database.h"
 
 #include <QBuffer>
 #include <QDataStream>
@@ -334,6 +335,7 @@ ReportDocument fromBytes(const QByteArray &bytes, const QString &name)
 
 void save(const ReportDocument &doc, const QString &path)
 {
+    Database::refuseDatabaseFile(path);
     const QByteArray bytes = toBytes(doc);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
@@ -342,6 +344,7 @@ void save(const ReportDocument &doc, const QString &path)
 
 ReportDocument load(const QString &path)
 {
+    Database::refuseDatabaseFile(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw DataError(QStringLiteral("No se puede abrir el archivo «%1»: %2").arg(path, file.errorString()));

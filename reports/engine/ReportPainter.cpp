@@ -1,6 +1,7 @@
 #include "ReportPainter.h"
 
 #include "DataError.h"
+#include "Database.h"
 
 #include <QPainter>
 #include <QPdfWriter>
@@ -96,6 +97,7 @@ void exportPdf(const ReportDocument &doc, const QString &path)
 {
     if (doc.pages.empty())
         throw DataError(QStringLiteral("El documento no tiene páginas para exportar"));
+    Database::refuseDatabaseFile(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw DataError(QStringLiteral("No se puede escribir el archivo «%1»: %2").arg(path, file.errorString()));

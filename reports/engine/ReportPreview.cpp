@@ -1,6 +1,7 @@
 #include "ReportPreview.h"
 
 #include "DataError.h"
+#include "FileIcons.h"
 #include "ReportEngine.h"
 #include "ReportFile.h"
 #include "ReportPainter.h"
@@ -516,21 +517,37 @@ void ReportPreview::printerSetupClicked()
     dialog.exec();
 }
 
+QString ReportPreview::askFileName(const QString &title, const QString &suggested, const QString &filters, bool saving)
+{
+    // Qt's own dialog with icons told by name: a platform dialog running in this
+    // process may read the listed files, the database among them.
+    QFileDialog dialog(this, title, QString(), filters);
+    dialog.setObjectName(saving ? QStringLiteral("dlgSave") : QStringLiteral("dlgOpen"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setIconProvider(FileIcons::withoutContents());
+    dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (!suggested.isEmpty())
+        dialog.selectFile(suggested);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
 void ReportPreview::saveClicked()
 {
     const QString name = m_document.title.isEmpty() ? QStringLiteral("informe") : m_document.title;
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Guardar documento"),
-                                                      withSuffix(name, FileSuffix),
-                                                      QStringLiteral("Documentos de informe (*.%1)").arg(FileSuffix));
+    const QString path = askFileName(QStringLiteral("Guardar documento"), withSuffix(name, FileSuffix),
+                                     QStringLiteral("Documentos de informe (*.%1)").arg(FileSuffix), true);
     if (!path.isEmpty())
         saveTo(withSuffix(path, FileSuffix));
 }
 
 void ReportPreview::openClicked()
 {
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Abrir documento"), QString(),
-                                                      QStringLiteral("Documentos de informe (*.%1);;Todos los archivos (*)")
-                                                          .arg(FileSuffix));
+    const QString path = askFileName(QStringLiteral("Abrir documento"), QString(),
+                                     QStringLiteral("Documentos de informe (*.%1);;Todos los archivos (*)").arg(FileSuffix),
+                                     false);
     if (!path.isEmpty())
         loadFrom(path);
 }
@@ -538,9 +555,8 @@ void ReportPreview::openClicked()
 void ReportPreview::exportClicked()
 {
     const QString name = m_document.title.isEmpty() ? QStringLiteral("informe") : m_document.title;
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Exportar a PDF"),
-                                                      withSuffix(name, QStringLiteral("pdf")),
-                                                      QStringLiteral("Documentos PDF (*.pdf)"));
+    const QString path = askFileName(QStringLiteral("Exportar a PDF"), withSuffix(name, QStringLiteral("pdf")),
+                                     QStringLiteral("Documentos PDF (*.pdf)"), true);
     if (!path.isEmpty())
         exportPdfTo(withSuffix(path, QStringLiteral("pdf")));
 }

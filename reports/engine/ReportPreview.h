@@ -88,6 +88,8 @@ private:
     void buildToolbar();
     void setDocument(ReportDocument document);
     void updatePageControls();
+    // The name the user chose in a file dialog, or empty when cancelled.
+    QString askFileName(const QString &title, const QString &suggested, const QString &filters, bool saving);
     // Where a match stands on its page, in document units.
     QRectF matchBox(const Match &match) const;
 
