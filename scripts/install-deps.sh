@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-svg-dev libqt6sql6-sqlite qt6-image-formats-plugins libgl-dev
     fonts-liberation2 fonts-crosextra-caladea
     libbenchmark-dev
-    xvfb xauth poppler-utils
+    xvfb xauth poppler-utils strace
     clang libclang-rt-14-dev
 )
 
