@@ -104,6 +104,7 @@ void Database::close()
         db.close();
     }
     m_catalog.clear();
+    m_tables.clear();
     registerOpenFile(false);
 }
 
@@ -165,12 +166,14 @@ void Database::open(const QString &filePath)
 void Database::readCatalog()
 {
     m_catalog.clear();
+    m_tables.clear();
     QSqlQuery tables = prepare(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
     exec(tables);
     QStringList names;
     while (tables.next())
         names << tables.value(0).toString();
     for (const QString &table : names) {
+        m_tables.insert(table.toLower());
         QSqlQuery info = prepare(QStringLiteral("SELECT name, type FROM pragma_table_info(?)"));
         info.addBindValue(table);
         exec(info);

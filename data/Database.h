@@ -3,6 +3,7 @@
 #include "Field.h"
 
 #include <QHash>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
@@ -69,6 +70,8 @@ public:
     // The kind a column's declared type stands for (CURRENCY is money, DATETIME
     // a date-time, ...), from the schema read at open.
     std::optional<Field::Kind> declaredKind(const QString &table, const QString &column) const;
+    // Whether the file held the table when it was opened (any letter case).
+    bool hasTable(const QString &table) const { return m_tables.contains(table.toLower()); }
 
     // Values between memory and the file's representation.
     static QVariant toStorage(Field::Kind kind, const QVariant &value);
@@ -87,6 +90,7 @@ private:
     QString m_connectionName;
     QString m_filePath;
     QHash<QString, Field::Kind> m_catalog; // "table.column", lower case
+    QSet<QString> m_tables;                // lower case
     Transaction *m_transaction = nullptr;
     int m_busyTimeout = 10000;
 };

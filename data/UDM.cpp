@@ -86,6 +86,15 @@ TDM::TDM(const QString &folder, QObject *parent)
     TConsumosDeServicios->setMaster(*TEstadias, QStringLiteral("IdEstadia"), QStringLiteral("IdEstadia"));
     TConsumosDeServicios->setLookupsFrozenWhileEditing(true);
 
+    TDatosDelHotel = new TableCursor(Cnx, QStringLiteral("TDatosDelHotel"), QStringLiteral("DatosDelHotel"), this);
+    TDatosDelHotel->addField(QStringLiteral("IdDatos"), K::AutoKey);
+    TDatosDelHotel->addField(QStringLiteral("Nombre"), K::Text, 60);
+    TDatosDelHotel->addField(QStringLiteral("Domicilio"), K::Text, 60);
+    TDatosDelHotel->addField(QStringLiteral("Telefono"), K::Text, 60);
+    TDatosDelHotel->addField(QStringLiteral("EMail"), K::Text, 60);
+    TDatosDelHotel->addField(QStringLiteral("IdentificacionFiscal"), K::Text, 60);
+    TDatosDelHotel->addField(QStringLiteral("Logo"), K::Blob);
+
     // The overlap test reads "ends before the first day or begins after the last";
     // day texts are compared in the canonical form.
     QHabitacionesOcupadas = new QueryCursor(Cnx, QStringLiteral("QHabitacionesOcupadas"), this);
@@ -131,6 +140,7 @@ TDM::TDM(const QString &folder, QObject *parent)
     DHuespedes = new DataSource(QStringLiteral("DHuespedes"), THuespedes, this);
     DEstadias = new DataSource(QStringLiteral("DEstadias"), TEstadias, this);
     DConsumoDeServicios = new DataSource(QStringLiteral("DConsumoDeServicios"), TConsumosDeServicios, this);
+    DDatosDelHotel = new DataSource(QStringLiteral("DDatosDelHotel"), TDatosDelHotel, this);
     DHabitaconesMasPedidas = new DataSource(QStringLiteral("DHabitaconesMasPedidas"), QHabitaconesMasPedidas, this);
     DEstadiasDeHuesped = new DataSource(QStringLiteral("DEstadiasDeHuesped"), QEstadiasDeHuesped, this);
 }
@@ -170,4 +180,12 @@ void TDM::DataModuleCreate()
                       static_cast<Cursor *>(THabitaciones), static_cast<Cursor *>(TServicios),
                       static_cast<Cursor *>(TEstadias), static_cast<Cursor *>(TConsumosDeServicios)})
         c->open();
+    // Files made before the hotel's own data existed open all the same.
+    if (hasDatosDelHotel())
+        TDatosDelHotel->open();
+}
+
+bool TDM::hasDatosDelHotel() const
+{
+    return Cnx.isOpen() && Cnx.hasTable(TDatosDelHotel->tableName());
 }

@@ -9,7 +9,7 @@
 
 // The data module: the one connection and every cursor and data source that the
 // windows share. Construction declares the cursors; DataModuleCreate() opens the
-// database file "Hotel.db" in the given folder and the six table cursors.
+// database file "Hotel.db" in the given folder and its table cursors.
 class TDM : public QObject
 {
     Q_OBJECT
@@ -22,9 +22,14 @@ public:
     ~TDM() override;
 
     // Opens the connection, then THuespedes, TTiposDeHabitacion, THabitaciones,
-    // TServicios, TEstadias and TConsumosDeServicios, in that order. On failure
-    // throws DataError with the engine's message; cursors not yet open stay closed.
+    // TServicios, TEstadias and TConsumosDeServicios, in that order, then
+    // TDatosDelHotel when the file has its table. On failure throws DataError
+    // with the engine's message; cursors not yet open stay closed.
     void DataModuleCreate();
+
+    // Whether the open file has the table of TDatosDelHotel; a file made before
+    // that table existed does not, until `hotel-createdb --upgrade` adds it.
+    bool hasDatosDelHotel() const;
 
     QString databasePath() const;
 
@@ -41,6 +46,11 @@ public:
     TableCursor *THuespedes;
     TableCursor *TEstadias;
     TableCursor *TConsumosDeServicios;
+    // The hotel's own name, address, phone, e-mail, tax identification and logo
+    // (BMP bytes), printed on every document: one row at most. Stays closed when
+    // the file has no such table; documents then print the program's own name
+    // and picture, as they do for an empty row.
+    TableCursor *TDatosDelHotel;
 
     QueryCursor *QHabitacionesOcupadas;
     QueryCursor *QHabitaconesMasPedidas;
@@ -53,6 +63,7 @@ public:
     DataSource *DHuespedes;
     DataSource *DEstadias;
     DataSource *DConsumoDeServicios;
+    DataSource *DDatosDelHotel;
     DataSource *DHabitaconesMasPedidas;
     DataSource *DEstadiasDeHuesped;
 

@@ -151,3 +151,31 @@ CREATE TABLE ConsumoDeServicios (
 -- The detail link: the consumptions of one stay, in time order.
 CREATE INDEX ixConsumoIdEstadia ON ConsumoDeServicios (IdEstadia, FechaHora);
 CREATE INDEX ixConsumoIdServicio ON ConsumoDeServicios (IdServicio);
+
+-- The hotel's own name, address and logo, printed on every document. One row at
+-- most: its key can only be 1. Without a row, or with an empty one, documents
+-- print the program's own name and picture.
+CREATE TABLE DatosDelHotel (
+    IdDatos              INTEGER PRIMARY KEY
+        CONSTRAINT "DatosDelHotel holds one row only"
+        CHECK (IdDatos = 1),
+    Nombre               VARCHAR(60)
+        CONSTRAINT "Nombre holds at most 60 characters"
+        CHECK (Nombre IS NULL OR (typeof(Nombre) = 'text' AND length(Nombre) <= 60)),
+    Domicilio            VARCHAR(60)
+        CONSTRAINT "Domicilio holds at most 60 characters"
+        CHECK (Domicilio IS NULL OR (typeof(Domicilio) = 'text' AND length(Domicilio) <= 60)),
+    Telefono             VARCHAR(60)
+        CONSTRAINT "Telefono holds at most 60 characters"
+        CHECK (Telefono IS NULL OR (typeof(Telefono) = 'text' AND length(Telefono) <= 60)),
+    EMail                VARCHAR(60)
+        CONSTRAINT "EMail holds at most 60 characters"
+        CHECK (EMail IS NULL OR (typeof(EMail) = 'text' AND length(EMail) <= 60)),
+    IdentificacionFiscal VARCHAR(60)
+        CONSTRAINT "IdentificacionFiscal holds at most 60 characters"
+        CHECK (IdentificacionFiscal IS NULL
+               OR (typeof(IdentificacionFiscal) = 'text' AND length(IdentificacionFiscal) <= 60)),
+    Logo                 BLOB
+        CONSTRAINT "Logo must hold picture bytes"
+        CHECK (Logo IS NULL OR typeof(Logo) = 'blob')
+);

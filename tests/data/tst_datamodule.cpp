@@ -75,6 +75,88 @@ private slots:
         QCOMPARE(dm.TServicios->fieldByName(QStringLiteral("Precio")).alignment(), Qt::AlignRight);
     }
 
+    // The hotel's own data opens after the six when the file has its table; a
+    // file made before that table existed opens all the same, without it.
+    void hotelDataWhenTheFileHasIt_data()
+    {
+        QTest::addColumn<bool>("table");
+        QTest::newRow("file with the table") << true;
+        QTest::newRow("file made earlier") << false;
+    }
+
+    void hotelDataWhenTheFileHasIt()
+    {
+        QFETCH(bool, table);
+        TestDatabase db;
+        db.exec(QStringLiteral("INSERT INTO DatosDelHotel (Nombre, Logo) VALUES (?, ?)"),
+                {QStringLiteral("Hotel Sur"), QByteArray("BM..")});
+        if (!table)
+            db.exec(QStringLiteral("DROP TABLE DatosDelHotel"));
+        TDM dm(db.folder());
+        QCOMPARE(dm.hasDatosDelHotel(), false);
+        QStringList opened;
+        QList<Cursor *> cursors = tableCursors(dm);
+        cursors << dm.TDatosDelHotel;
+        for (Cursor *c : cursors)
+            connect(c, &Cursor::stateChanged, this, [&opened, c] {
+                if (c->isOpen())
+                    opened << c->name();
+            });
+        dm.DataModuleCreate();
+        QStringList expected{"THuespedes", "TTiposDeHabitacion", "THabitaciones", "TServicios", "TEstadias",
+                             "TConsumosDeServicios"};
+        if (table)
+            expected << QStringLiteral("TDatosDelHotel");
+        QCOMPARE(opened, expected);
+        QCOMPARE(dm.hasDatosDelHotel(), table);
+        QCOMPARE(dm.TDatosDelHotel->isOpen(), table);
+        if (table) {
+            QCOMPARE(dm.TDatosDelHotel->fieldByName(QStringLiteral("Nombre")).asString(), QStringLiteral("Hotel Sur"));
+            QCOMPARE(dm.TDatosDelHotel->fieldByName(QStringLiteral("Logo")).asBytes(), QByteArray("BM.."));
+        }
+    }
+
+    // The table keeps one row at most and every text within its 60 characters.
+    void hotelDataRules_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("second row") << "INSERT INTO DatosDelHotel (Nombre) VALUES ('Otro')"
+                                    << "DatosDelHotel holds one row only";
+        QTest::newRow("second row, key given") << "INSERT INTO DatosDelHotel (IdDatos, Nombre) VALUES (2, 'Otro')"
+                                               << "DatosDelHotel holds one row only";
+        QTest::newRow("long name") << "UPDATE DatosDelHotel SET Nombre = replace(hex(zeroblob(61)), '00', 'x')"
+                                   << "Nombre holds at most 60 characters";
+        QTest::newRow("long tax id") << "UPDATE DatosDelHotel SET IdentificacionFiscal = replace(hex(zeroblob(61)), '00', 'x')"
+                                     << "IdentificacionFiscal holds at most 60 characters";
+        QTest::newRow("logo as text") << "UPDATE DatosDelHotel SET Logo = 'BM'" << "Logo must hold picture bytes";
+        QTest::newRow("sixty characters") << "UPDATE DatosDelHotel SET Domicilio = replace(hex(zeroblob(60)), '00', 'x')" << "";
+    }
+
+    void hotelDataRules()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, refusal);
+        TestDatabase db;
+        db.exec(QStringLiteral("INSERT INTO DatosDelHotel (Nombre) VALUES ('Hotel Sur')"));
+        QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("rules"));
+        {
+            c.setDatabaseName(db.path());
+            QVERIFY(c.open());
+            QSqlQuery q(c);
+            const bool done = q.exec(sql);
+            QCOMPARE(done, refusal.isEmpty());
+            if (!done)
+                QVERIFY2(q.lastError().databaseText().contains(refusal), qPrintable(q.lastError().databaseText()));
+            QVERIFY(q.exec(QStringLiteral("SELECT count(*), max(IdDatos) FROM DatosDelHotel")) && q.next());
+            QCOMPARE(q.value(0).toInt(), 1);
+            QCOMPARE(q.value(1).toInt(), 1);
+        }
+        c.close();
+        c = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("rules"));
+    }
+
     void startupFailures_data()
     {
         QTest::addColumn<QString>("damage");
