@@ -5,6 +5,7 @@
 #include "Random.h"
 #include "RoomPictures.h"
 #include "SampleData.h"
+#include "Schema.h"
 #include "StayPlanner.h"
 
 #include <QDir>
@@ -21,34 +22,6 @@
 #include <map>
 
 namespace {
-
-QString schemaText()
-{
-    QFile f(QStringLiteral(":/data/schema.sql"));
-    if (!f.open(QIODevice::ReadOnly))
-        throw DataError(QStringLiteral("The database schema is missing from the program"));
-    return QString::fromUtf8(f.readAll());
-}
-
-// Statements of the schema, split at the semicolons that end a line.
-QStringList statements(const QString &script)
-{
-    QStringList out;
-    QString current;
-    for (const QString &line : script.split(u'\n')) {
-        const QString trimmed = line.trimmed();
-        if (trimmed.startsWith(QStringLiteral("--")))
-            continue;
-        current += line + u'\n';
-        if (trimmed.endsWith(u';')) {
-            out << current.trimmed();
-            current.clear();
-        }
-    }
-    if (!current.trimmed().isEmpty())
-        out << current.trimmed();
-    return out;
-}
 
 void exec(QSqlQuery &q, const QString &sql)
 {
@@ -87,7 +60,7 @@ void build(const QString &path, const Filler &fill)
                 // Settings first (the journal mode cannot change inside a
                 // transaction), then the tables and the rows in one transaction:
                 // one write to the disk instead of one per statement.
-                const QStringList script = statements(schemaText());
+                const QStringList script = Schema::statements(Schema::text());
                 for (const QString &statement : script)
                     if (statement.startsWith(QStringLiteral("PRAGMA"), Qt::CaseInsensitive))
                         exec(q, statement);

@@ -1,8 +1,10 @@
 // hotel-createdb: writes a new database file, empty, with demonstration data,
-// or with years of generated history. It never replaces an existing file.
+// or with years of generated history. It never replaces an existing file; with
+// --upgrade it adds to an existing one what a newer schema has and it lacks.
 #include "DataError.h"
 #include "DatabaseFactory.h"
 #include "DateTimes.h"
+#include "SchemaUpgrade.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -36,6 +38,22 @@ QString describe(const DatabaseFactory::Counts &c)
         .arg(c.consumptions);
 }
 
+int upgradeFile(const QString &file)
+{
+    const QString shown = QDir::toNativeSeparators(file);
+    try {
+        const QStringList added = SchemaUpgrade::upgrade(file);
+        if (added.isEmpty())
+            QTextStream(stdout) << shown << " lacks nothing; it was left unchanged.\n";
+        else
+            QTextStream(stdout) << "Upgraded " << shown << ": added " << added.join(QStringLiteral(", ")) << ".\n";
+    } catch (const DataError &e) {
+        QTextStream(stderr) << e.message() << '\n';
+        return Failure;
+    }
+    return Success;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -49,13 +67,19 @@ int main(int argc, char *argv[])
         "\n"
         "  hotel-createdb [--empty | --demo | --large [--scale N] [--seed N]]\n"
         "                 [--today YYYY-MM-DD] [--skip-existing] FILE\n"
+        "  hotel-createdb --upgrade FILE\n"
         "\n"
         "--demo (the default) writes a small hotel in use, with stays around today;\n"
         "--empty writes the tables only; --large writes ten years of a 200-room hotel\n"
         "(about 200,000 stays, 50,000 guests and 600,000 consumptions; --scale 0.1\n"
         "writes a tenth of it, --scale 2 twice as much).\n"
         "An existing FILE is never replaced: the tool fails with exit code 1, or with\n"
-        "--skip-existing leaves it and succeeds. Wrong arguments give exit code 2."));
+        "--skip-existing leaves it and succeeds. Wrong arguments give exit code 2.\n"
+        "\n"
+        "--upgrade adds to an existing FILE, made by an earlier version, the tables,\n"
+        "columns, indexes and triggers of this version that it lacks, in one\n"
+        "transaction; it never changes or removes what FILE holds, rows included.\n"
+        "Close the program before upgrading its file, and start it again after."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption empty(QStringLiteral("empty"), QStringLiteral("Tables only, no rows."));
     const QCommandLineOption demo(QStringLiteral("demo"), QStringLiteral("Demonstration data (the default)."));
@@ -73,7 +97,10 @@ int main(int argc, char *argv[])
                                    QStringLiteral("YYYY-MM-DD"));
     const QCommandLineOption skipExisting(QStringLiteral("skip-existing"),
                                           QStringLiteral("If FILE exists, leave it and succeed."));
-    parser.addOptions({empty, demo, large, scale, seed, today, skipExisting});
+    const QCommandLineOption upgrade(QStringLiteral("upgrade"),
+                                     QStringLiteral("Add to the existing FILE what this version's schema has and it "
+                                                    "lacks; rows are never touched."));
+    parser.addOptions({empty, demo, large, scale, seed, today, skipExisting, upgrade});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The database file to write."));
 
     if (!parser.parse(QCoreApplication::arguments()))
@@ -88,10 +115,17 @@ int main(int argc, char *argv[])
         return usageError(QStringLiteral("--scale and --seed go with --large."));
     if (parser.isSet(today) && parser.isSet(empty))
         return usageError(QStringLiteral("--today does not go with --empty."));
+    if (parser.isSet(upgrade)) {
+        for (const QCommandLineOption *other : {&empty, &demo, &large, &scale, &seed, &today, &skipExisting})
+            if (parser.isSet(*other))
+                return usageError(QStringLiteral("--upgrade goes with no other option."));
+    }
     const QStringList files = parser.positionalArguments();
     if (files.size() != 1)
         return usageError(QStringLiteral("Give exactly one FILE."));
     const QString file = files.first();
+    if (parser.isSet(upgrade))
+        return upgradeFile(file);
 
     DatabaseFactory::LargeOptions options;
     if (parser.isSet(scale)) {

@@ -16,6 +16,8 @@ class TestCreateDb : public QObject
 private slots:
     void run_data();
     void run();
+    void upgrade_data();
+    void upgrade();
 };
 
 namespace {
@@ -144,6 +146,79 @@ void TestCreateDb::run()
     if (QFile::exists(path))
         expected << QStringLiteral("Hotel.db");
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), expected);
+}
+
+// --upgrade on a file made before the hotel's own data existed, on one that
+// lacks nothing, and refusals; the file is never replaced or made.
+void TestCreateDb::upgrade_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("file"); // "earlier", "current", "missing", "junk"
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("stdoutText"); // exact, with FILE replaced
+    QTest::addColumn<bool>("tableAfter");
+
+    const QStringList upgrade{QStringLiteral("--upgrade"), QStringLiteral("FILE")};
+    QTest::newRow("made earlier") << upgrade << "earlier" << 0 << "Upgraded FILE: added table DatosDelHotel.\n" << true;
+    QTest::newRow("lacks nothing") << upgrade << "current" << 0 << "FILE lacks nothing; it was left unchanged.\n" << true;
+    QTest::newRow("missing file") << upgrade << "missing" << 1 << "" << false;
+    QTest::newRow("not a database") << upgrade << "junk" << 1 << "" << false;
+    QTest::newRow("with another option")
+        << QStringList{QStringLiteral("--upgrade"), QStringLiteral("--demo"), QStringLiteral("FILE")} << "earlier" << 2
+        << "" << false;
+    QTest::newRow("skip existing too")
+        << QStringList{QStringLiteral("--upgrade"), QStringLiteral("--skip-existing"), QStringLiteral("FILE")}
+        << "earlier" << 2 << "" << false;
+}
+
+void TestCreateDb::upgrade()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, file);
+    QFETCH(int, exitCode);
+    QFETCH(QString, stdoutText);
+    QFETCH(bool, tableAfter);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("Hotel.db"));
+    if (file == u"earlier" || file == u"current") {
+        QCOMPARE(runTool({QStringLiteral("--today"), QStringLiteral("2024-06-12"), path}).exitCode, 0);
+        if (file == u"earlier") {
+            const QString name = QUuid::createUuid().toString();
+            {
+                QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+                db.setDatabaseName(path);
+                QVERIFY(db.open());
+                QVERIFY(QSqlQuery(db).exec(QStringLiteral("DROP TABLE DatosDelHotel")));
+                db.close();
+            }
+            QSqlDatabase::removeDatabase(name);
+        }
+    } else if (file == u"junk") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(Original);
+    }
+    // Reading a missing file would make it.
+    const qint64 stays = file == u"missing" ? -1 : rows(path, QStringLiteral("Estadias"));
+    arguments.replaceInStrings(QStringLiteral("FILE"), path);
+
+    const Outcome outcome = runTool(arguments);
+    QCOMPARE(outcome.exitCode, exitCode);
+    QCOMPARE(outcome.out, QString(stdoutText).replace(QStringLiteral("FILE"), QDir::toNativeSeparators(path)));
+    QCOMPARE(outcome.err.isEmpty(), exitCode == 0);
+    if (file == u"missing") {
+        QVERIFY(QDir(dir.path()).isEmpty());
+        return;
+    }
+    QCOMPARE(rows(path, QStringLiteral("DatosDelHotel")), tableAfter ? 0 : -1);
+    QCOMPARE(rows(path, QStringLiteral("Estadias")), stays);
+    if (file == u"junk") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), Original);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCreateDb)
