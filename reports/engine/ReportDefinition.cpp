@@ -20,6 +20,17 @@ ReportElement ReportElement::fieldText(Cursor *cursor, QString field, MmRect box
     return e;
 }
 
+ReportElement ReportElement::fieldList(Cursor *cursor, QStringList fields, QString separator, MmRect box)
+{
+    ReportElement e;
+    e.kind = Kind::FieldList;
+    e.cursor = cursor;
+    e.fields = std::move(fields);
+    e.separator = std::move(separator);
+    e.box = box;
+    return e;
+}
+
 ReportElement ReportElement::expressionText(QString expression, MmRect box, QString mask, bool sum)
 {
     ReportElement e;

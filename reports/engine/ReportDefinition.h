@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QSizeF>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -48,17 +49,26 @@ struct MmRect
 
 // One thing printed in a band. Which members count depends on the kind:
 //   Label        text (the caption)
-//   FieldText    cursor (null: the main cursor), field, mask
+//   FieldText    cursor (null: the main cursor), field, mask; text (fallback)
+//   FieldList    cursor (null: the main cursor), fields, separator; text (fallback)
 //   Expression   expression over main-cursor fields, mask, sum
 //   Picture      picture, stretched to the box
-//   FieldPicture cursor (null: the main cursor), field holding picture bytes
+//   FieldPicture cursor (null: the main cursor), field holding picture bytes,
+//                keepAspect; picture (fallback)
 //   SystemData   system, text (leading text)
 // A mask formats numbers as a number mask and date-times as a date picture.
 // A sum prints the total of its expression over every detail record of the
 // document, wherever the element stands.
+//
+// A FieldList prints the display texts of its fields that are not blank, joined
+// by the separator. A fallback prints in place of a field text or list that
+// would print nothing but blanks, or of a field picture without a readable
+// picture (drawn as a fixed picture would be). An element with a fallback, or
+// one left out when empty, reads a closed cursor as one without a current
+// record: every field empty.
 struct ReportElement
 {
-    enum class Kind { Label, FieldText, Expression, Picture, FieldPicture, SystemData };
+    enum class Kind { Label, FieldText, FieldList, Expression, Picture, FieldPicture, SystemData };
     enum class System { DateTime, DetailCount };
 
     Kind kind = Kind::Label;
@@ -73,10 +83,23 @@ struct ReportElement
     bool wordWrap = true;
     bool transparent = false; // otherwise the box is filled white
     FrameLines frame;
+    // For an auto-size text: when its widest line is wider than this many
+    // millimetres, it is drawn at the largest smaller size of the same font (in
+    // tenths of a point) at which it fits, never cut or wrapped; the smaller
+    // line is centred on the height the full-size line took. 0: off.
+    double fitWidth = 0;
+    // A text element whose text is empty prints nothing at all: no background,
+    // no frame (sums excepted).
+    bool omitWhenEmpty = false;
+    // A field picture keeps its proportions, centred in the box, instead of
+    // being stretched to it.
+    bool keepAspect = false;
 
     QString text;
     Cursor *cursor = nullptr;
     QString field;
+    QStringList fields;
+    QString separator;
     QString expression;
     QString mask;
     bool sum = false;
@@ -85,6 +108,7 @@ struct ReportElement
 
     static ReportElement label(QString caption, MmRect box);
     static ReportElement fieldText(Cursor *cursor, QString field, MmRect box, QString mask = {});
+    static ReportElement fieldList(Cursor *cursor, QStringList fields, QString separator, MmRect box);
     static ReportElement expressionText(QString expression, MmRect box, QString mask = {}, bool sum = false);
     static ReportElement fixedPicture(QImage picture, MmRect box);
     static ReportElement fieldPicture(Cursor *cursor, QString field, MmRect box);
@@ -96,6 +120,11 @@ struct ReportElement
     ReportElement &withWordWrap(bool on) { wordWrap = on; return *this; }
     ReportElement &withTransparent(bool on = true) { transparent = on; return *this; }
     ReportElement &withFrame(FrameLines f) { frame = f; return *this; }
+    ReportElement &withFallback(QString fallbackText) { text = std::move(fallbackText); return *this; }
+    ReportElement &withFallback(QImage fallbackPicture) { picture = std::move(fallbackPicture); return *this; }
+    ReportElement &withFitWidth(double mm) { fitWidth = mm; return *this; }
+    ReportElement &withOmitWhenEmpty(bool on = true) { omitWhenEmpty = on; return *this; }
+    ReportElement &withKeepAspect(bool on = true) { keepAspect = on; return *this; }
 };
 
 // A band: a strip across the page with a white background, optional frame lines
@@ -135,6 +164,9 @@ struct PageSetup
     double rightMargin = 12.7;
     // The engine lays out one column; production refuses other values.
     int columns = 1;
+
+    // How wide the bands are: the paper's width between the margins.
+    double bandWidth() const { return (landscape ? paper.height() : paper.width()) - leftMargin - rightMargin; }
 };
 
 struct PrinterSettings

@@ -31,6 +31,10 @@ struct PlacedElement
     ReportFont font;
     DocRect box; // from the band's top-left corner
     const Field *field = nullptr;
+    std::vector<const Field *> fields; // of a field list
+    const Cursor *cursor = nullptr;    // of a field element
+    // A closed cursor reads as one without a record instead of failing.
+    bool optional = false;
     std::unique_ptr<ReportExpression> expression;
     int sum = -1; // index of its running total
 };
@@ -74,13 +78,22 @@ private:
     void place(const PreparedBand &band, bool emptyFields = false);
     void emitBand(const PreparedBand &band, bool emptyFields);
     void emitText(std::vector<PageItem> &items, const PlacedElement &pe, int x, int y, const QString &text) const;
-    void emitPicture(std::vector<PageItem> &items, const PlacedElement &pe, int x, int y, int picture) const;
+    void emitPicture(std::vector<PageItem> &items, const PlacedElement &pe, int x, int y, int picture,
+                     const DocRect *pictureBox = nullptr) const;
+    void emitFieldPicture(std::vector<PageItem> &items, const PlacedElement &pe, int x, int y, bool emptyFields);
+    // The font a text prints in: the element's, or a smaller one that fits its
+    // fit width; `shift` moves the smaller line down to the full line's middle.
+    ReportFont fittedFont(const PlacedElement &pe, const QString &text, int &shift) const;
     void emitFrame(std::vector<PageItem> &items, const DocRect &box, const FrameLines &frame, int width) const;
 
     QString fieldText(const PlacedElement &pe) const;
+    QString listText(const PlacedElement &pe) const;
+    bool hasNoRecord(const PlacedElement &pe) const;
     QString systemText(const ReportElement &e) const;
     int fixedPicture(const QImage &image);
-    int dataPicture(const QByteArray &bytes, const DocRect &box);
+    // The document's picture of data bytes, or -1; `sourceSize` receives the
+    // source picture's size. Scaled to no more than the box's resolution.
+    int dataPicture(const QByteArray &bytes, const DocRect &box, bool keepAspect, QSize &sourceSize);
     void accumulateSums();
     void fillDeferredSums();
 
@@ -116,8 +129,32 @@ private:
     std::vector<DeferredSum> m_deferred;
 
     QHash<qint64, int> m_fixedPictures;
-    QHash<QByteArray, int> m_dataPictures;
+    struct DataPicture
+    {
+        int index = -1;
+        QSize size;
+    };
+    // Stretched pictures are scaled to their box's shape, kept ones to their own.
+    QHash<QByteArray, DataPicture> m_dataPictures;
+    QHash<QByteArray, DataPicture> m_keptPictures;
 };
+
+// The largest box of the picture's proportions inside `box`, centred.
+DocRect fittedBox(const DocRect &box, const QSize &size)
+{
+    if (size.isEmpty() || box.width <= 0 || box.height <= 0)
+        return box;
+    const double k = std::min(double(box.width) / size.width(), double(box.height) / size.height());
+    const int w = std::max(1, qRound(size.width() * k));
+    const int h = std::max(1, qRound(size.height() * k));
+    return {box.left + (box.width - w) / 2, box.top + (box.height - h) / 2, w, h};
+}
+
+// Whether a data element would print no text: empty or blanks only.
+bool isBlankText(const QString &text)
+{
+    return text.trimmed().isEmpty();
+}
 
 // A picture as the document keeps it: no larger than a document file may hold.
 QImage storedPicture(QImage image)
@@ -160,6 +197,14 @@ PreparedBand Layouter::prepareBand(const ReportBand &band)
             pe.field = &c->fieldByName(e.field);
             if (e.kind == ReportElement::Kind::FieldPicture && pe.field->kind() != Field::Kind::Blob)
                 throw DataError(QStringLiteral("%1: el campo «%2» no contiene imágenes").arg(c->name(), e.field));
+            pe.cursor = c;
+            break;
+        }
+        case ReportElement::Kind::FieldList: {
+            const Cursor *c = e.cursor ? e.cursor : m_main;
+            for (const QString &name : e.fields)
+                pe.fields.push_back(&c->fieldByName(name));
+            pe.cursor = c;
             break;
         }
         case ReportElement::Kind::Expression:
@@ -168,6 +213,7 @@ PreparedBand Layouter::prepareBand(const ReportBand &band)
         default:
             break;
         }
+        pe.optional = pe.cursor && (!e.text.isEmpty() || !e.picture.isNull() || e.omitWhenEmpty);
         out.elements.push_back(std::move(pe));
     }
     return out;
@@ -261,8 +307,15 @@ void Layouter::emitBand(const PreparedBand &band, bool emptyFields)
             emitText(items, pe, x, y, e.text);
             break;
         case ReportElement::Kind::FieldText:
-            emitText(items, pe, x, y, emptyFields ? QString() : fieldText(pe));
+        case ReportElement::Kind::FieldList: {
+            QString text;
+            if (!emptyFields && !hasNoRecord(pe))
+                text = e.kind == ReportElement::Kind::FieldText ? fieldText(pe) : listText(pe);
+            if (!e.text.isEmpty() && isBlankText(text))
+                text = e.text;
+            emitText(items, pe, x, y, text);
             break;
+        }
         case ReportElement::Kind::Expression:
             if (pe.sum >= 0) {
                 // The total is known at the end; its items are filled in then.
@@ -280,22 +333,63 @@ void Layouter::emitBand(const PreparedBand &band, bool emptyFields)
         case ReportElement::Kind::Picture:
             emitPicture(items, pe, x, y, fixedPicture(e.picture));
             break;
-        case ReportElement::Kind::FieldPicture: {
-            const DocRect box{x + pe.box.left, y + pe.box.top, pe.box.width, pe.box.height};
-            emitPicture(items, pe, x, y, emptyFields ? -1 : dataPicture(pe.field->asBytes(), box));
+        case ReportElement::Kind::FieldPicture:
+            emitFieldPicture(items, pe, x, y, emptyFields);
             break;
-        }
         }
     }
     emitFrame(items, DocRect{m_left, y, m_right - m_left, band.height}, band.frame, ReportProducer::BandLineWidth);
     m_y += band.height;
 }
 
+ReportFont Layouter::fittedFont(const PlacedElement &pe, const QString &text, int &shift) const
+{
+    shift = 0;
+    const ReportElement &e = *pe.element;
+    if (e.fitWidth <= 0 || !e.autoSize || text.isEmpty())
+        return pe.font;
+    const int limit = DocUnits::fromMm(e.fitWidth);
+    QString s = text;
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    s.replace(u'\r', u'\n');
+    s.replace(u'\t', u' ');
+    const QStringList paragraphs = s.split(u'\n');
+    const auto widest = [&](const ReportFont &f) {
+        int w = 0;
+        for (const QString &p : paragraphs)
+            w = std::max(w, m_measurer.width(f, p));
+        return w;
+    };
+    const int full = widest(pe.font);
+    if (full <= limit)
+        return pe.font;
+    // Widths follow the size closely: start from the proportional size, then
+    // step down a tenth of a point while hinting or rounding still overflows.
+    constexpr int SmallestTenths = 10;
+    int tenths = std::max(SmallestTenths, static_cast<int>(std::floor(pe.font.points * 10.0 * limit / full)));
+    ReportFont font = pe.font;
+    font.points = tenths / 10.0;
+    while (tenths > SmallestTenths && widest(font) > limit) {
+        --tenths;
+        font.points = tenths / 10.0;
+    }
+    const TextMeasurer::LineMetrics big = m_measurer.lineMetrics(pe.font);
+    const TextMeasurer::LineMetrics small = m_measurer.lineMetrics(font);
+    shift = std::max(0, ((big.ascent + big.descent) - (small.ascent + small.descent)) / 2);
+    return font;
+}
+
 void Layouter::emitText(std::vector<PageItem> &items, const PlacedElement &pe, int x, int y, const QString &text) const
 {
     const ReportElement &e = *pe.element;
+    if (e.omitWhenEmpty && text.isEmpty() && pe.sum < 0)
+        return;
     const DocRect box{x + pe.box.left, y + pe.box.top, pe.box.width, pe.box.height};
-    TextItem t = TextLayout::layout(m_measurer, pe.font, text, box, e.alignment, e.wordWrap, e.autoSize);
+    int shift = 0;
+    const ReportFont font = fittedFont(pe, text, shift);
+    TextItem t = TextLayout::layout(m_measurer, font, text, box, e.alignment, e.wordWrap, e.autoSize);
+    for (TextLine &line : t.lines)
+        line.baseline += shift;
     if (!e.transparent)
         items.push_back(FillItem{t.box});
     const DocRect finalBox = t.box;
@@ -303,15 +397,34 @@ void Layouter::emitText(std::vector<PageItem> &items, const PlacedElement &pe, i
     emitFrame(items, finalBox, e.frame, ReportProducer::ElementLineWidth);
 }
 
-void Layouter::emitPicture(std::vector<PageItem> &items, const PlacedElement &pe, int x, int y, int picture) const
+void Layouter::emitPicture(std::vector<PageItem> &items, const PlacedElement &pe, int x, int y, int picture,
+                           const DocRect *pictureBox) const
 {
     const ReportElement &e = *pe.element;
     const DocRect box{x + pe.box.left, y + pe.box.top, pe.box.width, pe.box.height};
     if (!e.transparent)
         items.push_back(FillItem{box});
     if (picture >= 0)
-        items.push_back(PictureItem{box, picture});
+        items.push_back(PictureItem{pictureBox ? *pictureBox : box, picture});
     emitFrame(items, box, e.frame, ReportProducer::ElementLineWidth);
+}
+
+void Layouter::emitFieldPicture(std::vector<PageItem> &items, const PlacedElement &pe, int x, int y, bool emptyFields)
+{
+    const ReportElement &e = *pe.element;
+    const DocRect box{x + pe.box.left, y + pe.box.top, pe.box.width, pe.box.height};
+    int picture = -1;
+    QSize size;
+    if (!emptyFields && !hasNoRecord(pe))
+        picture = dataPicture(pe.field->asBytes(), box, e.keepAspect, size);
+    if (picture >= 0 && e.keepAspect) {
+        const DocRect kept = fittedBox(box, size);
+        emitPicture(items, pe, x, y, picture, &kept);
+        return;
+    }
+    if (picture < 0)
+        picture = fixedPicture(e.picture);
+    emitPicture(items, pe, x, y, picture);
 }
 
 void Layouter::emitFrame(std::vector<PageItem> &items, const DocRect &r, const FrameLines &frame, int width) const
@@ -347,6 +460,25 @@ QString Layouter::fieldText(const PlacedElement &pe) const
     return f.displayTextOf(v);
 }
 
+QString Layouter::listText(const PlacedElement &pe) const
+{
+    QStringList parts;
+    for (const Field *f : pe.fields) {
+        const QVariant v = f->value();
+        if (!v.isValid())
+            continue;
+        const QString text = f->displayTextOf(v).trimmed();
+        if (!text.isEmpty())
+            parts << text;
+    }
+    return parts.join(pe.element->separator);
+}
+
+bool Layouter::hasNoRecord(const PlacedElement &pe) const
+{
+    return pe.optional && (!pe.cursor->isOpen() || pe.cursor->recNo() < 0);
+}
+
 QString Layouter::systemText(const ReportElement &e) const
 {
     if (e.system == ReportElement::System::DetailCount)
@@ -368,13 +500,16 @@ int Layouter::fixedPicture(const QImage &image)
     return index;
 }
 
-int Layouter::dataPicture(const QByteArray &bytes, const DocRect &box)
+int Layouter::dataPicture(const QByteArray &bytes, const DocRect &box, bool keepAspect, QSize &sourceSize)
 {
     if (bytes.isEmpty())
         return -1;
-    const auto it = m_dataPictures.constFind(bytes);
-    if (it != m_dataPictures.cend())
-        return it.value();
+    QHash<QByteArray, DataPicture> &cache = keepAspect ? m_keptPictures : m_dataPictures;
+    const auto it = cache.constFind(bytes);
+    if (it != cache.cend()) {
+        sourceSize = it->size;
+        return it->index;
+    }
 
     // A damaged or unreadable picture prints nothing.
     int index = -1;
@@ -388,15 +523,17 @@ int Layouter::dataPicture(const QByteArray &bytes, const DocRect &box)
                               || qint64(size.width()) * size.height() > MaxSourcePixels);
     QImage image;
     if (!tooLarge && reader.read(&image) && !image.isNull()) {
-        const int maxW = std::max(1, box.width * PictureDpi / DocUnits::PerInch);
-        const int maxH = std::max(1, box.height * PictureDpi / DocUnits::PerInch);
+        sourceSize = image.size();
+        const DocRect target = keepAspect ? fittedBox(box, sourceSize) : box;
+        const int maxW = std::max(1, target.width * PictureDpi / DocUnits::PerInch);
+        const int maxH = std::max(1, target.height * PictureDpi / DocUnits::PerInch);
         if (image.width() > maxW || image.height() > maxH)
-            image = image.scaled(std::min(maxW, image.width()), std::min(maxH, image.height()), Qt::IgnoreAspectRatio,
-                                 Qt::SmoothTransformation);
+            image = image.scaled(std::min(maxW, image.width()), std::min(maxH, image.height()),
+                                 keepAspect ? Qt::KeepAspectRatio : Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         m_doc.pictures.push_back(storedPicture(std::move(image)));
         index = static_cast<int>(m_doc.pictures.size()) - 1;
     }
-    m_dataPictures.insert(bytes, index);
+    cache.insert(bytes, {index, sourceSize});
     return index;
 }
 

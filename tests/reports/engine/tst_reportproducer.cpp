@@ -13,6 +13,7 @@
 
 using Mutation = std::function<void(ReportDefinition &)>;
 Q_DECLARE_METATYPE(Mutation)
+Q_DECLARE_METATYPE(DocRect)
 
 namespace {
 
@@ -722,6 +723,170 @@ private slots:
         QCOMPARE(countItems<FillItem>(doc.pages[0]), 3);
         l.def.detail->elements[0].transparent = true;
         QCOMPARE(countItems<FillItem>(produce(l.def).pages[0]), 2);
+    }
+
+    // Data that may be missing: a fallback prints in place of a blank field, a
+    // missing or unreadable picture, a closed cursor or one without a record; a
+    // field list joins the fields given and prints nothing at all when none is.
+    void fallbacks_data()
+    {
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<QVariantList>("row"); // Nombre, Domicilio, Telefono, Logo; empty: no row
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QRgb>("picture");
+
+        const QRgb fallback = QColor(Qt::blue).rgb();
+        const QRgb stored = QColor(Qt::red).rgb();
+        QByteArray damaged = pngBytes(Qt::red);
+        damaged.truncate(30);
+        QTest::newRow("closed cursor") << false << QVariantList{} << QStringList{"Hotel Velmira"} << fallback;
+        QTest::newRow("no record") << true << QVariantList{} << QStringList{"Hotel Velmira"} << fallback;
+        QTest::newRow("empty record") << true << QVariantList{QVariant(), QVariant(), QVariant(), QVariant()}
+                                      << QStringList{"Hotel Velmira"} << fallback;
+        QTest::newRow("blanks") << true << QVariantList{"   ", " ", "", QByteArray()} << QStringList{"Hotel Velmira"}
+                                << fallback;
+        QTest::newRow("all given") << true << QVariantList{"Hotel del Sur", "Calle 1", " 555-1234 ", pngBytes(Qt::red)}
+                                   << QStringList{"Hotel del Sur", "Calle 1 · 555-1234"} << stored;
+        QTest::newRow("one given") << true << QVariantList{"Hotel del Sur", QVariant(), "555", damaged}
+                                   << QStringList{"Hotel del Sur", "555"} << fallback;
+    }
+
+    void fallbacks()
+    {
+        QFETCH(bool, open);
+        QFETCH(QVariantList, row);
+        QFETCH(QStringList, texts);
+        QFETCH(QRgb, picture);
+
+        MemoryCursor datos(QStringLiteral("Datos"));
+        datos.addField(QStringLiteral("Nombre"), Field::Kind::Text, 60);
+        datos.addField(QStringLiteral("Domicilio"), Field::Kind::Text, 60);
+        datos.addField(QStringLiteral("Telefono"), Field::Kind::Text, 60);
+        datos.addField(QStringLiteral("Logo"), Field::Kind::Blob);
+        if (!row.isEmpty())
+            datos.addRow({row[0], row[1], row[2], row[3]});
+        if (open)
+            datos.open();
+        QImage program(6, 6, QImage::Format_RGB32);
+        program.fill(Qt::blue);
+
+        Listing l(1, false);
+        l.def.title->elements.clear();
+        l.def.title->add(ReportElement::fieldPicture(&datos, QStringLiteral("Logo"), {0, 0, 20, 15}).withFallback(program));
+        l.def.title->add(
+            ReportElement::fieldText(&datos, QStringLiteral("Nombre"), {25, 0, 50, 8}).withFallback(QStringLiteral("Hotel Velmira")));
+        l.def.title->add(ReportElement::fieldList(&datos, {QStringLiteral("Domicilio"), QStringLiteral("Telefono")},
+                                                  QStringLiteral(" · "), {25, 10, 80, 4})
+                             .withOmitWhenEmpty());
+        const ReportDocument doc = produce(l.def);
+        QCOMPARE(doc.pageTexts(0).mid(0, texts.size()), texts);
+        QCOMPARE(doc.pageTexts(0).at(texts.size()), QStringLiteral("Encabezado"));
+        // Picture, name and list each with a white background, the list only when it prints.
+        int titleFills = 0;
+        for (const PageItem &item : doc.pages[0].items)
+            if (const auto *f = std::get_if<FillItem>(&item); f && f->box.top < 1000 + 2000) // the title band
+                ++titleFills;
+        QCOMPARE(titleFills, 1 + texts.size());
+        const auto &pictureItem = std::get<PictureItem>(doc.pages[0].items[1]);
+        QCOMPARE(doc.pictures.at(size_t(pictureItem.picture)).pixel(0, 0), picture);
+        QCOMPARE(pictureItem.box, (DocRect{1270, 1000, 2000, 1500}));
+    }
+
+    // Without a fallback, a closed cursor is still an error.
+    void closedCursorWithoutFallback()
+    {
+        MemoryCursor datos(QStringLiteral("Datos"));
+        datos.addField(QStringLiteral("Nombre"), Field::Kind::Text, 60);
+        Listing l(1, false);
+        l.def.title->add(ReportElement::fieldText(&datos, QStringLiteral("Nombre"), {25, 0, 50, 8}));
+        VERIFY_DATA_ERROR(produce(l.def), "Datos: Cannot perform this operation on a closed dataset");
+    }
+
+    // A one-line text wider than its fit width prints whole at a smaller size of
+    // the same font, centred on the height the full line took. Fixed metrics: a
+    // character is points * 20 wide, a line points * 36 high (ascent 28).
+    void fitWidth_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("fitWidth");
+        QTest::addColumn<bool>("autoSize");
+        QTest::addColumn<double>("points");
+
+        QTest::newRow("fits") << "abcdefghij" << 30.0 << true << 10.0;
+        QTest::newRow("exactly") << "abcdefghij" << 20.0 << true << 10.0;
+        QTest::newRow("shrinks") << "abcdefghij" << 15.0 << true << 7.5;
+        QTest::newRow("tenths") << "abcdefghij" << 14.9 << true << 7.4;
+        QTest::newRow("widest paragraph") << "abc\nabcdefghij" << 10.0 << true << 5.0;
+        QTest::newRow("very long") << QString(300, u'x') << 5.0 << true << 1.0;
+        QTest::newRow("not auto-size") << "abcdefghij" << 15.0 << false << 10.0;
+        QTest::newRow("off") << "abcdefghij" << 0.0 << true << 10.0;
+    }
+
+    void fitWidth()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, fitWidth);
+        QFETCH(bool, autoSize);
+        QFETCH(double, points);
+
+        Listing l(1, false);
+        l.def.title->elements.clear();
+        const ReportFont font{QStringLiteral("Cambria"), 10, true, true};
+        l.def.title->add(ReportElement::label(text, {10, 2, 60, 8})
+                             .withFont(font)
+                             .withAutoSize(autoSize)
+                             .withWordWrap(false)
+                             .withFitWidth(fitWidth));
+        const ReportDocument doc = produce(l.def);
+        const auto &t = std::get<TextItem>(doc.pages[0].items[1]);
+        QCOMPARE(t.font.family, font.family);
+        QVERIFY(t.font.bold && t.font.italic);
+        QCOMPARE(t.font.points, points);
+        QCOMPARE(qsizetype(t.lines.size()), text.count(u'\n') + 1);
+        QCOMPARE(t.lines.back().text, text.section(u'\n', -1));
+        if (autoSize && fitWidth > 0)
+            QVERIFY(t.box.width <= DocUnits::fromMm(fitWidth) || points == 1.0);
+        const int top = 1000 + 200; // the top margin, then the element's place in the band
+        const int shift = (360 - (qRound(points * 28) + qRound(points * 8))) / 2;
+        QCOMPARE(t.lines[0].baseline, top + qRound(points * 28) + shift);
+    }
+
+    // A picture that keeps its proportions is centred in its box; without the
+    // flag, or for the fallback, it fills the box.
+    void keepAspect_data()
+    {
+        QTest::addColumn<bool>("keep");
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<DocRect>("box");
+
+        const int x = 1270; // the margins
+        const int y = 1000;
+        // A 4 x 3 picture in a 20 x 20 mm box.
+        QTest::newRow("kept") << true << true << DocRect{x, y + 250, 2000, 1500};
+        QTest::newRow("stretched") << false << true << DocRect{x, y, 2000, 2000};
+        QTest::newRow("fallback stretched") << true << false << DocRect{x, y, 2000, 2000};
+    }
+
+    void keepAspect()
+    {
+        QFETCH(bool, keep);
+        QFETCH(bool, stored);
+        QFETCH(DocRect, box);
+
+        MemoryCursor datos(QStringLiteral("Datos"));
+        datos.addField(QStringLiteral("Logo"), Field::Kind::Blob);
+        datos.addRow({stored ? QVariant(pngBytes(Qt::red)) : QVariant()});
+        datos.open();
+        QImage program(4, 3, QImage::Format_RGB32);
+        program.fill(Qt::blue);
+        Listing l(1, false);
+        l.def.title->elements.clear();
+        l.def.title->add(ReportElement::fieldPicture(&datos, QStringLiteral("Logo"), {0, 0, 20, 20})
+                             .withFallback(program)
+                             .withKeepAspect(keep));
+        const ReportDocument doc = produce(l.def);
+        QCOMPARE(std::get<FillItem>(doc.pages[0].items[0]).box, (DocRect{1270, 1000, 2000, 2000}));
+        QCOMPARE(std::get<PictureItem>(doc.pages[0].items[1]).box, box);
     }
 };
 
