@@ -5,16 +5,12 @@
 #include "BoundMemo.h"
 #include "DataError.h"
 #include "DataGrid.h"
-#include "Database.h"
-#include "FileIcons.h"
 #include "Guard.h"
 #include "MessageDialog.h"
+#include "PictureDialog.h"
 #include "UDM.h"
 #include "Widgets.h"
 
-#include <QFileDialog>
-#include <QGridLayout>
-#include <QImageReader>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -43,40 +39,7 @@ Control *bound(QWidget *parent, const QString &field, const QRect &bounds)
     return c;
 }
 
-// A picture of the file under the selection, fitted into the label; reading
-// only at the size shown keeps large photos cheap to browse.
-void showPreview(QLabel *preview, const QString &path)
-{
-    if (Database::isDatabaseFile(path)) {
-        preview->clear();
-        return;
-    }
-    QImageReader reader(path);
-    QSize size = reader.size();
-    const QSize box = preview->contentsRect().size();
-    if (size.isValid()) {
-        size.scale(box, Qt::KeepAspectRatio);
-        if (size.width() < reader.size().width())
-            reader.setScaledSize(size);
-    }
-    const QImage image = reader.read();
-    preview->setPixmap(image.isNull() ? QPixmap() : QPixmap::fromImage(image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
-}
-
 } // namespace
-
-QStringList TFTiposHabitacion::pictureFilters()
-{
-    return {
-        QStringLiteral("All (*.bmp *.jpg *.jpeg *.ico *.emf *.wmf *.tif *.tiff)"),
-        QStringLiteral("Bitmaps (*.bmp)"),
-        QStringLiteral("JPEG Image File (*.jpg *.jpeg)"),
-        QStringLiteral("Icons (*.ico)"),
-        QStringLiteral("Enhanced Metafiles (*.emf)"),
-        QStringLiteral("Metafiles (*.wmf)"),
-        QStringLiteral("TIFF Images (*.tif *.tiff)"),
-    };
-}
 
 TFTiposHabitacion::TFTiposHabitacion(QWidget *parent) : FormWindow(parent)
 {
@@ -143,29 +106,9 @@ TFTiposHabitacion::TFTiposHabitacion(QWidget *parent) : FormWindow(parent)
     DBMemo1->setTabChangesFocus(true);
     DBMemo2->setTabChangesFocus(true);
 
-    dlgOpen = new QFileDialog(this);
+    dlgOpen = new PictureDialog(this);
     dlgOpen->setObjectName(QStringLiteral("dlgOpen"));
-    // Qt's own dialog on every platform, so that the preview can sit beside the list.
-    dlgOpen->setOption(QFileDialog::DontUseNativeDialog);
-    dlgOpen->setIconProvider(FileIcons::withoutContents());
-    dlgOpen->setFileMode(QFileDialog::ExistingFile);
-    dlgOpen->setAcceptMode(QFileDialog::AcceptOpen);
-    dlgOpen->setNameFilters(pictureFilters());
-    // Room for the file columns beside the preview.
-    dlgOpen->resize(760, 440);
-    auto *preview = new QLabel(dlgOpen);
-    preview->setObjectName(QStringLiteral("preview"));
-    preview->setFixedSize(164, 124);
-    preview->setFrameShape(QFrame::Box);
-    preview->setAlignment(Qt::AlignCenter);
-    if (auto *grid = qobject_cast<QGridLayout *>(dlgOpen->layout()))
-        grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1, Qt::AlignTop);
-    connect(dlgOpen, &QFileDialog::currentChanged, preview, [preview](const QString &path) { showPreview(preview, path); });
-    runDlgOpen = [this] {
-        if (dlgOpen->exec() != QDialog::Accepted || dlgOpen->selectedFiles().isEmpty())
-            return QString();
-        return dlgOpen->selectedFiles().constFirst();
-    };
+    runDlgOpen = [this] { return dlgOpen->choose(); };
 
     auto on = [this](QPushButton *b, void (TFTiposHabitacion::*handler)()) {
         connect(b, &QPushButton::clicked, this, [this, handler] { guarded(this, [&] { (this->*handler)(); }); });

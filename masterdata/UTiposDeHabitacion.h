@@ -8,7 +8,7 @@ class BoundEdit;
 class BoundImage;
 class BoundMemo;
 class DataGrid;
-class QFileDialog;
+class PictureDialog;
 class QFrame;
 class QLabel;
 class QPushButton;
@@ -52,13 +52,10 @@ public:
     QPushButton *btCancelar;
 
     // The open-picture dialog, filtered to the picture kinds the program knows.
-    QFileDialog *dlgOpen;
+    PictureDialog *dlgOpen;
     // Runs dlgOpen and returns the chosen file, or an empty string when the
     // user cancels. Tests replace it to answer without showing the dialog.
     std::function<QString()> runDlgOpen;
-
-    // The filter of dlgOpen: all known kinds first, then one entry per kind.
-    static QStringList pictureFilters();
 
 public slots:
     void btAgregarClick();

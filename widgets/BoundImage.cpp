@@ -4,6 +4,7 @@
 #include "DataError.h"
 #include "Database.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -21,6 +22,29 @@ void BoundImage::setStretch(bool stretch)
 {
     m_stretch = stretch;
     update();
+}
+
+void BoundImage::setKeepAspect(bool keep)
+{
+    m_keepAspect = keep;
+    update();
+}
+
+QByteArray BoundImage::bitmapBytes(const QImage &image)
+{
+    QImage flat(image.size(), QImage::Format_RGB32);
+    flat.fill(Qt::white);
+    {
+        QPainter p(&flat);
+        p.drawImage(0, 0, image);
+    }
+    if (flat.width() > MaxBitmapWidth || flat.height() > MaxBitmapHeight)
+        flat = flat.scaled(MaxBitmapWidth, MaxBitmapHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    flat.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP");
+    return bytes;
 }
 
 void BoundImage::refresh()
@@ -65,7 +89,9 @@ void BoundImage::loadPicture(const QString &path)
     Field *f = field();
     if (f && f->cursor().isEditing()) {
         QVariant stored;
-        if (format == "bmp" || format == "dib") {
+        if (m_convert) {
+            stored = bitmapBytes(image);
+        } else if (format == "bmp" || format == "dib") {
             QFile file(path);
             if (!file.open(QIODevice::ReadOnly))
                 throw DataError(QStringLiteral("The picture '%1' cannot be read: %2").arg(QFileInfo(path).fileName(), file.errorString()));
@@ -80,6 +106,19 @@ void BoundImage::loadPicture(const QString &path)
     update();
 }
 
+void BoundImage::clearPicture()
+{
+    Field *f = field();
+    if (!f || !f->cursor().isEditing())
+        return;
+    m_pending = true;
+    f->clear();
+    m_bytes.clear();
+    m_picture = QImage();
+    m_decoded = true;
+    update();
+}
+
 void BoundImage::paintEvent(QPaintEvent *event)
 {
     QFrame::paintEvent(event);
@@ -89,10 +128,15 @@ void BoundImage::paintEvent(QPaintEvent *event)
     QPainter p(this);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     const QRect area = contentsRect();
-    if (m_stretch)
+    if (m_stretch && m_keepAspect) {
+        QRect fitted(QPoint(), shown.size().scaled(area.size(), Qt::KeepAspectRatio));
+        fitted.moveCenter(area.center());
+        p.drawImage(fitted, shown);
+    } else if (m_stretch) {
         p.drawImage(area, shown);
-    else
+    } else {
         p.drawImage(area.topLeft(), shown);
+    }
 }
 
 void BoundImage::mouseReleaseEvent(QMouseEvent *event)
