@@ -1,6 +1,6 @@
 #include "UReporteFactura.h"
 
-#include "HotelPicture.h"
+#include "HotelIdentity.h"
 #include "ReportEngine.h"
 #include "UDM.h"
 
@@ -44,11 +44,11 @@ TFFactura::TFFactura(QWidget *parent) : FormWindow(parent)
     const auto right = TextAlignment::Right;
 
     r.title = ReportBand(21.5, {.top = true, .bottom = true});
-    r.title->add(ReportElement::fixedPicture(HotelPicture::image(), {3.6, 2.3, 25.8, 17.2}));
-    r.title->add(ReportElement::label(QStringLiteral("Hotel Velmira"), {35.1, 2.3, 100, 16.5})
-                     .withFont({QStringLiteral("Cambria"), 40, true, true})
-                     .withAutoSize()
-                     .withTransparent());
+    r.title->add(HotelIdentity::logo({3.6, 2.3, 25.8, 17.2}));
+    // The name may reach the band's right edge; the contact line sits under it,
+    // above the band's bottom line.
+    r.title->add(HotelIdentity::name({35.1, 2.3, 100, 16.5}, 40, r.page.bandWidth() - 35.1));
+    r.title->add(HotelIdentity::contactLine({35.1, 18.2, 100, 3.0}, r.page.bandWidth() - 35.1));
 
     r.columnHeader = ReportBand(44.6, {.bottom = true});
     ReportBand &h = *r.columnHeader;

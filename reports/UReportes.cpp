@@ -1,6 +1,6 @@
 #include "UReportes.h"
 
-#include "HotelPicture.h"
+#include "HotelIdentity.h"
 #include "ReportEngine.h"
 #include "UDM.h"
 
@@ -18,12 +18,10 @@ ReportFont arial(double points, bool bold, bool italic = false)
     return {QStringLiteral("Arial"), points, bold, italic};
 }
 
-ReportElement hotelName()
+// The hotel's name, at most up to `right` millimetres from the band's left edge.
+ReportElement hotelName(double right)
 {
-    return ReportElement::label(QStringLiteral("Hotel Velmira"), {27.1, 2.0, 85.3, 13.6})
-        .withFont(cambria(32))
-        .withAutoSize()
-        .withTransparent();
+    return HotelIdentity::name({27.1, 2.0, 85.3, 13.6}, 32, right - 27.1);
 }
 
 ReportElement centred(ReportElement e, const ReportFont &font)
@@ -47,8 +45,9 @@ TFReportes::TFReportes(QWidget *parent) : FormWindow(parent)
         r.printer.duplex = PrinterSettings::Duplex::Simplex;
 
         r.title = ReportBand(17.5, {.top = true, .bottom = true});
-        r.title->add(ReportElement::fixedPicture(HotelPicture::image(), {4.0, 3.6, 17.5, 11.2}));
-        r.title->add(hotelName());
+        r.title->add(HotelIdentity::logo({4.0, 3.6, 17.5, 11.2}));
+        // Clear of the date and time, which share the name's height.
+        r.title->add(hotelName(148.5));
         r.title->add(ReportElement::systemData(ReportElement::System::DateTime, {149.5, 11.2, 33.7, 4.3})
                          .withAlignment(right));
 
@@ -94,8 +93,8 @@ TFReportes::TFReportes(QWidget *parent) : FormWindow(parent)
         r.printer.paperCode = 9;
 
         r.title = ReportBand(17.5, {.top = true, .bottom = true});
-        r.title->add(ReportElement::fixedPicture(HotelPicture::image(), {4.0, 2.0, 17.5, 12.9}));
-        r.title->add(hotelName());
+        r.title->add(HotelIdentity::logo({4.0, 2.0, 17.5, 12.9}));
+        r.title->add(hotelName(r.page.bandWidth()));
 
         r.columnHeader = ReportBand(16.2);
         r.columnHeader->add(

@@ -223,4 +223,41 @@ QByteArray bmp(Furnishing furnishing)
     return bytes;
 }
 
+QByteArray logoBmp()
+{
+    QImage image(240, 160, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        const QPointF centre(120, 80);
+        const QColor gold(190, 150, 60);
+        const QColor green(46, 110, 72);
+        // The ring.
+        p.setPen(QPen(gold, 7));
+        p.setBrush(QColor(248, 244, 232));
+        p.drawEllipse(centre, 72, 72);
+        // The ground and the trunk.
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(150, 120, 70));
+        p.drawChord(QRectF(60, 92, 120, 40), 0, 180 * 16);
+        polygon(p, {{114, 112}, {126, 112}, {123, 86}, {140, 70}, {136, 67}, {120, 80}, {104, 66}, {100, 70}, {117, 86}},
+                QColor(110, 80, 50));
+        // The flat crown of an acacia, in three layers.
+        for (const auto &[rect, shade] : {std::pair{QRectF(66, 44, 108, 30), 0}, std::pair{QRectF(78, 34, 84, 22), 1},
+                                          std::pair{QRectF(92, 26, 56, 16), 2}}) {
+            p.setBrush(green.lighter(100 + 14 * shade));
+            p.drawEllipse(rect);
+        }
+        // A sun behind the crown.
+        p.setBrush(gold.lighter(125));
+        p.drawEllipse(QPointF(156, 36), 9, 9);
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP");
+    return bytes;
+}
+
 } // namespace RoomPictures

@@ -2,7 +2,8 @@
 
 #include <QByteArray>
 
-// Pictures of the sample room types, drawn rather than shipped as files.
+// Pictures of the sample room types and a sample logo, drawn rather than
+// shipped as files.
 namespace RoomPictures {
 
 enum class Furnishing { Single, Double, Triple, Suite, Family };
@@ -11,5 +12,9 @@ enum class Furnishing { Single, Double, Triple, Suite, Family };
 // (the form room type photos take in the database). Shapes and colours only: no
 // text, so it needs neither fonts nor a display, and the same bytes every time.
 QByteArray bmp(Furnishing furnishing);
+
+// A 240 x 160 hotel logo (an acacia in a gold ring on white), as the bytes of a
+// BMP file, the form the hotel's logo takes in the database. No text.
+QByteArray logoBmp();
 
 } // namespace RoomPictures

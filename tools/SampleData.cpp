@@ -265,4 +265,10 @@ Guest generatedGuest(Random &random, const QString &dni, const QString &surname)
     return {name, dni, address, phone, email};
 }
 
+Hotel sampleHotel()
+{
+    return {text("Hotel Las Acacias"), text("Av. Bustillo 5400, San Carlos de Bariloche"), text("+54 294 446-1100"),
+            text("reservas@lasacacias.com.ar"), text("CUIT 30-71546892-4"), RoomPictures::logoBmp()};
+}
+
 } // namespace SampleData

@@ -59,6 +59,18 @@ QList<Room> demoRooms();
 QList<Room> generatedRooms(int count, Random &random);
 
 QList<Guest> demoGuests();
+
+// A hotel's own data as it prints on documents: a made-up hotel that looks real.
+struct Hotel
+{
+    QString name;
+    QString address;
+    QString phone;
+    QString email;
+    QString taxId;
+    QByteArray logo; // BMP bytes
+};
+Hotel sampleHotel();
 // A made-up guest. `dni` must be unique per guest and have 8 digits. When
 // `surname` is given it is the guest's first surname.
 Guest generatedGuest(Random &random, const QString &dni, const QString &surname = QString());
