@@ -5,6 +5,7 @@
 #include "Regional.h"
 #include "UBusquedaHabitacion.h"
 #include "UConsultas.h"
+#include "UDatosDelHotel.h"
 #include "UDM.h"
 #include "UEstadias.h"
 #include "UHabitaciones.h"
@@ -55,6 +56,7 @@ void createAll(const QString &folder)
     FBusquedaHabitacion = new TFBusquedaHabitacion(FPrincipal);
     FFactura = new TFFactura(FPrincipal);
     FReportes = new TFReportes(FPrincipal);
+    FDatosDelHotel = new TFDatosDelHotel(FPrincipal);
 }
 
 void destroyAll()
@@ -72,6 +74,7 @@ void destroyAll()
     FBusquedaHabitacion = nullptr;
     FFactura = nullptr;
     FReportes = nullptr;
+    FDatosDelHotel = nullptr;
     delete DM;
     DM = nullptr;
 }

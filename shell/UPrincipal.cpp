@@ -6,6 +6,7 @@
 #include "Regional.h"
 #include "UBusquedaHabitacion.h"
 #include "UConsultas.h"
+#include "UDatosDelHotel.h"
 #include "UDM.h"
 #include "UEstadias.h"
 #include "UHabitaciones.h"
@@ -117,6 +118,7 @@ TFPrincipal::TFPrincipal(QWidget *parent) : QMainWindow(parent)
     AdministrarTiposdeHabitacin1 = item(MainMenu1Hotel, QStringLiteral("Administrar Tipos de Habitación"), 6, 0);
     AdministrarHabitaciones1 = item(MainMenu1Hotel, QStringLiteral("Administrar Habitaciones"), 5, 0);
     AdministrarServicios1 = item(MainMenu1Hotel, QStringLiteral("Administrar Servicios"), 8, 0);
+    DatosdelHotel1 = item(MainMenu1Hotel, QStringLiteral("Datos del Hotel"), 17, 0);
     MainMenu1Huespedes = bar->addMenu(QStringLiteral("Huéspedes"));
     AdministrarHuspedes1 = item(MainMenu1Huespedes, QStringLiteral("Administrar Huéspedes"), 7, 0);
     MainMenu1Reservas = bar->addMenu(QStringLiteral("Reservas"));
@@ -139,6 +141,7 @@ TFPrincipal::TFPrincipal(QWidget *parent) : QMainWindow(parent)
     wire(AdministrarTiposdeHabitacin1, &TFPrincipal::AdministrarTiposdeHabitacin1Click);
     wire(AdministrarHabitaciones1, &TFPrincipal::AdministrarHabitaciones1Click);
     wire(AdministrarServicios1, &TFPrincipal::AdministrarServicios1Click);
+    wire(DatosdelHotel1, &TFPrincipal::DatosdelHotel1Click);
     wire(AdministrarHuspedes1, &TFPrincipal::AdministrarHuspedes1Click);
     wire(ListadodeReservas1, &TFPrincipal::ListadodeReservas1Click);
     wire(AgregarReserva1, &TFPrincipal::AgregarReserva1Click);
@@ -211,6 +214,11 @@ void TFPrincipal::AdministrarHabitaciones1Click()
 void TFPrincipal::AdministrarServicios1Click()
 {
     FServcios->ShowModal();
+}
+
+void TFPrincipal::DatosdelHotel1Click()
+{
+    FDatosDelHotel->AdministrarDatos();
 }
 
 void TFPrincipal::AdministrarHuspedes1Click()

@@ -32,6 +32,7 @@ public:
     QAction *AdministrarTiposdeHabitacin1;
     QAction *AdministrarHabitaciones1;
     QAction *AdministrarServicios1;
+    QAction *DatosdelHotel1;
     QAction *AdministrarHuspedes1;
     QAction *ListadodeReservas1;
     QAction *AgregarReserva1;
@@ -47,6 +48,7 @@ public slots:
     void AdministrarTiposdeHabitacin1Click();
     void AdministrarHabitaciones1Click();
     void AdministrarServicios1Click();
+    void DatosdelHotel1Click();
     void AdministrarHuspedes1Click();
     void ListadodeReservas1Click();
     void AgregarReserva1Click();

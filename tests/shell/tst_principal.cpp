@@ -7,6 +7,7 @@
 #include "TestDatabase.h"
 #include "UDM.h"
 #include "UHuespedes.h"
+#include "UDatosDelHotel.h"
 #include "UPrincipal.h"
 #include "WindowTest.h"
 
@@ -91,6 +92,7 @@ private slots:
         QTest::newRow("1") << "Hotel" << "Administrar Tipos de Habitación" << 6 << 0;
         QTest::newRow("2") << "Hotel" << "Administrar Habitaciones" << 5 << 0;
         QTest::newRow("3") << "Hotel" << "Administrar Servicios" << 8 << 0;
+        QTest::newRow("3b") << "Hotel" << "Datos del Hotel" << 17 << 0;
         QTest::newRow("4") << "Huéspedes" << "Administrar Huéspedes" << 7 << 0;
         QTest::newRow("5") << "Reservas" << "Administrar Reservas" << 9 << 0;
         QTest::newRow("6") << "Reservas" << "Agregar Reserva" << 10 << 0;
@@ -130,6 +132,29 @@ private slots:
         QCOMPARE(found->data().toInt(), tag);
         QCOMPARE(found->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied),
                  ImageList16::pixmap(icon).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    }
+
+    // The hotel's own data: a fourth "Hotel" item, after the described three,
+    // opens its window modally.
+    void datosDelHotelItem()
+    {
+        TestDatabase db;
+        Startup::createAll(db.folder());
+        QStringList items;
+        for (QAction *a : FPrincipal->MainMenu1Hotel->actions())
+            items << a->text();
+        QCOMPARE(items, QStringList({"Administrar Tipos de Habitación", "Administrar Habitaciones",
+                                     "Administrar Servicios", "Datos del Hotel"}));
+        QCOMPARE(FPrincipal->MainMenu1Hotel->actions().at(3), FPrincipal->DatosdelHotel1);
+        QVERIFY(FDatosDelHotel);
+        QVERIFY(!FDatosDelHotel->isVisible());
+        QCOMPARE(FDatosDelHotel->parent(), FPrincipal);
+        bool opened = false;
+        whenModalOpens([&](QWidget *modal) { opened = modal == FDatosDelHotel; });
+        FPrincipal->DatosdelHotel1->trigger();
+        QVERIFY(opened);
+        QVERIFY(!FDatosDelHotel->isVisible());
+        QVERIFY(!DM->TDatosDelHotel->isEditing());
     }
 
     void topLevelIcons()
