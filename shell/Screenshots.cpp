@@ -5,6 +5,7 @@
 //   hotel-screenshots --grab-screen FILE the whole screen of the running display
 #include "DatabaseFactory.h"
 #include "DataError.h"
+#include "SampleData.h"
 #include "Startup.h"
 #include "Regional.h"
 #include "UDM.h"
@@ -28,6 +29,7 @@
 #include "ReportPainter.h"
 #include "UBusquedaHabitacion.h"
 #include "UConsultas.h"
+#include "UDatosDelHotel.h"
 #include "UEstadias.h"
 #include "UHabitaciones.h"
 #include "URegistrarConsumos.h"
@@ -182,6 +184,24 @@ int windows(const QString &folder)
     DM->QHabitacionesPorTipo->close();
     DM->QHabitacionesPorTipo->open();
     ok = savePage(FReportes->repHabitaciones, QStringLiteral("rooms-listing")) && ok;
+
+    // A hotel's own data, typed into its window, then on an invoice.
+    const SampleData::Hotel hotel = SampleData::sampleHotel();
+    inside(FDatosDelHotel, [&] {
+        Cursor &d = *DM->TDatosDelHotel;
+        d.setValue(QStringLiteral("Nombre"), hotel.name);
+        d.setValue(QStringLiteral("Domicilio"), hotel.address);
+        d.setValue(QStringLiteral("Telefono"), hotel.phone);
+        d.setValue(QStringLiteral("EMail"), hotel.email);
+        d.setValue(QStringLiteral("IdentificacionFiscal"), hotel.taxId);
+        d.setValue(QStringLiteral("Logo"), hotel.logo);
+        ok = save(FDatosDelHotel, folder, QStringLiteral("hotel-data")) && ok;
+        FDatosDelHotel->btAceptar->click();
+    });
+    FDatosDelHotel->AdministrarDatos();
+    for (DM->TEstadias->first(); !DM->TEstadias->atEnd() && DM->TConsumosDeServicios->isEmpty();)
+        DM->TEstadias->next();
+    ok = savePage(FFactura->repFactura, QStringLiteral("invoice-hotel-data")) && ok;
 
     Startup::destroyAll();
     return ok ? 0 : 1;
