@@ -7,9 +7,11 @@
 //   quit        ends the program normally
 // Arguments: the folder of Hotel.db.
 #include "DataError.h"
+#include "PictureDialog.h"
 #include "ReportPreview.h"
 #include "Startup.h"
 #include "UDM.h"
+#include "UDatosDelHotel.h"
 #include "UTiposDeHabitacion.h"
 
 #include <QAbstractItemView>
@@ -129,6 +131,9 @@ int main(int argc, char *argv[])
 
     whileDialogOpen(folder, [] { (void)FTiposHabitacion->dlgOpen->exec(); });
     if (!stage(QStringLiteral("room-type-photo")))
+        return 1;
+    whileDialogOpen(folder, [] { (void)FDatosDelHotel->dlgOpen->exec(); });
+    if (!stage(QStringLiteral("hotel-logo")))
         return 1;
 
     ReportDocument doc;

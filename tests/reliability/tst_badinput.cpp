@@ -17,6 +17,7 @@
 #include "UEstadias.h"
 #include "UHabitaciones.h"
 #include "UHuespedes.h"
+#include "UDatosDelHotel.h"
 #include "UPrincipal.h"
 #include "URegistrarConsumos.h"
 #include "UServicios.h"
@@ -153,7 +154,15 @@ private:
         auto cancelType = [t] { QTest::mouseClick(t->btCancelar, Qt::LeftButton); };
         auto cancelNav = [](RecordNavigator *n) { return [n] { n->press(RecordNavigator::Cancel); }; };
         Cursor *guests = DM->THuespedes, *services = DM->TServicios, *types = DM->TTiposDeHabitacion,
-               *rooms = DM->THabitaciones;
+               *rooms = DM->THabitaciones, *hotel = DM->TDatosDelHotel;
+        TFDatosDelHotel *d = FDatosDelHotel;
+        // The table holds one record: each case starts without it (see cleanup).
+        auto addHotel = [hotel] { hotel->append(); };
+        auto acceptHotel = [d, hotel] {
+            d->btAceptar->click();
+            return !hotel->isEditing();
+        };
+        auto cancelHotel = [d] { d->btCancelar->click(); };
         const QHash<QString, Site> sites = {
             {"guests Nombre", {g, g->DBEdit1, guests, "Nombre", 50, pressInsert(g->DBNavigator1), nav(g->DBNavigator2, 7), cancelNav(g->DBNavigator2)}},
             {"guests DNI", {g, g->DBEdit2, guests, "DNI", 50, pressInsert(g->DBNavigator1), nav(g->DBNavigator2, 7), cancelNav(g->DBNavigator2)}},
@@ -168,6 +177,7 @@ private:
             {"room types Descripcion", {t, t->DBMemo2, types, "Descripcion", 255, addType, acceptType, cancelType}},
             {"room types Comodidades", {t, t->DBMemo1, types, "Comodidades", 0, addType, acceptType, cancelType}},
             {"rooms NroHabitacion", {h, h->DBEdit1, rooms, "NroHabitacion", 9, pressInsert(h->DBNavigator2), nav(h->DBNavigator1, 7), cancelNav(h->DBNavigator1)}},
+            {"hotel Nombre", {d, d->DBEdit1, hotel, "Nombre", 60, addHotel, acceptHotel, cancelHotel}},
         };
         return sites.value(name);
     }
@@ -237,6 +247,13 @@ private slots:
                           DM->TConsumosDeServicios})
             if (c->isEditing())
                 c->cancel();
+        Cursor &hotel = *DM->TDatosDelHotel;
+        if (hotel.isEditing())
+            hotel.cancel();
+        if (!hotel.isEmpty()) {
+            hotel.first();
+            hotel.remove();
+        }
     }
 
     void cleanupTestCase()
@@ -256,7 +273,7 @@ private slots:
         const QStringList sites = {"guests Nombre", "guests DNI", "guests Domicilio", "guests EMail", "guests Telefono",
                                    "services Nombre", "services Precio", "room types Nombre", "room types Precio",
                                    "room types Capacidad", "room types Descripcion", "room types Comodidades",
-                                   "rooms NroHabitacion"};
+                                   "rooms NroHabitacion", "hotel Nombre"};
         for (const QString &where : sites)
             for (const QString &input : inputNames()) {
                 QTest::addRow("%s, %s pasted", qPrintable(where), qPrintable(input)) << where << input << false;
