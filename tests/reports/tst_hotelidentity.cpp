@@ -64,9 +64,9 @@ DocRect pageBox(double left, double top, double width, double height)
             DocUnits::fromMm(height)};
 }
 
-// The title of each document as it is described: the program's picture
+// The title of each document as the program prints it on its own: its picture
 // stretched into its box and "Hotel Velmira" in Cambria bold italic.
-struct Described
+struct OwnTitle
 {
     MmRect picture;
     MmRect name;
@@ -74,8 +74,8 @@ struct Described
     double nameLimit; // how far from the band's left edge the name may reach
 };
 
-// The name in the described font, its box where the described name's begins.
-bool inDescribedPlace(const TextItem *name, const Described &d)
+// The name in the title's font, its box where the program's own name begins.
+bool inTitlePlace(const TextItem *name, const OwnTitle &d)
 {
     return name && name->font == ReportFont{QStringLiteral("Cambria"), d.points, true, true}
            && name->box.left == pageBox(d.name.left, 0, 0, 0).left && name->box.top == pageBox(0, d.name.top, 0, 0).top;
@@ -83,10 +83,10 @@ bool inDescribedPlace(const TextItem *name, const Described &d)
 
 } // namespace
 
-Q_DECLARE_METATYPE(Described)
+Q_DECLARE_METATYPE(OwnTitle)
 
 // The hotel's own name, logo and contact line on the invoice and both listings,
-// and the documents exactly as described when the hotel has stored none.
+// and the documents exactly as before when the hotel has stored none.
 class TestHotelIdentity : public QObject
 {
     Q_OBJECT
@@ -94,19 +94,19 @@ class TestHotelIdentity : public QObject
 private:
     std::unique_ptr<TestDatabase> m_db;
 
-    // One row per document, named "<document><suffix>", with the described
+    // One row per document, named "<document><suffix>", with the program's own
     // title's boxes; `more` adds the row's further columns.
     static void documentRows(const QString &suffix, const std::function<void(QTestData &)> &more = {})
     {
-        const std::pair<const char *, Described> documents[] = {
+        const std::pair<const char *, OwnTitle> documents[] = {
             {"invoice", {{3.6, 2.3, 25.8, 17.2}, {35.1, 2.3, 100, 16.5}, 40, 184.5}},
             // The services listing's name stays clear of the date and time at 149.5 mm.
             {"services", {{4.0, 3.6, 17.5, 11.2}, {27.1, 2.0, 85.3, 13.6}, 32, 148.5}},
             {"rooms", {{4.0, 2.0, 17.5, 12.9}, {27.1, 2.0, 85.3, 13.6}, 32, 184.5}},
         };
-        for (const auto &[name, described] : documents) {
+        for (const auto &[name, own] : documents) {
             QTestData &row = QTest::newRow(qPrintable(QLatin1String(name) + suffix)) << QString::fromLatin1(name)
-                                                                                     << described;
+                                                                                     << own;
             if (more)
                 more(row);
         }
@@ -115,7 +115,7 @@ private:
     static void addDocumentColumns()
     {
         QTest::addColumn<QString>("document");
-        QTest::addColumn<Described>("described");
+        QTest::addColumn<OwnTitle>("own");
     }
 
     // The definition of a document, its cursors ready as the menu or the stays
@@ -146,12 +146,12 @@ private:
                    values);
     }
 
-    // The described document: the same definition with the described picture
-    // and name in place of the hotel's own, and no contact line.
-    static ReportDocument describedDocument(const ReportDefinition &def, const Described &d)
+    // The program's own document: the same definition with its picture and
+    // name in place of the hotel's, and no contact line.
+    static ReportDocument ownDocument(const ReportDefinition &def, const OwnTitle &d)
     {
-        ReportDefinition described = def;
-        std::vector<ReportElement> &title = described.title->elements;
+        ReportDefinition own = def;
+        std::vector<ReportElement> &title = own.title->elements;
         // The hotel's logo and name lead the title band.
         Q_ASSERT(title.size() >= 2 && title[0].kind == ReportElement::Kind::FieldPicture
                  && title[1].kind == ReportElement::Kind::FieldText);
@@ -163,7 +163,7 @@ private:
                           .withFont({QStringLiteral("Cambria"), d.points, true, true})
                           .withAutoSize()
                           .withTransparent()});
-        return produceAt(described);
+        return produceAt(own);
     }
 
 private slots:
@@ -188,7 +188,7 @@ private slots:
     }
 
     // No table (a file made earlier), no record, an empty one or one of blanks:
-    // each document is the described one, item for item.
+    // each document is the program's own, item for item.
     void documentsWithoutIdentity_data()
     {
         addDocumentColumns();
@@ -200,7 +200,7 @@ private slots:
     void documentsWithoutIdentity()
     {
         QFETCH(QString, document);
-        QFETCH(Described, described);
+        QFETCH(OwnTitle, own);
         QFETCH(QString, state);
 
         if (state == u"no table")
@@ -215,26 +215,26 @@ private slots:
         const ReportDefinition &def = prepared(document);
         const ReportDocument doc = produceAt(def);
         prepared(document);
-        const ReportDocument expected = describedDocument(def, described);
+        const ReportDocument expected = ownDocument(def, own);
         QCOMPARE(doc.pageCount(), expected.pageCount());
         QCOMPARE(doc.pictures, expected.pictures);
         for (int p = 0; p < doc.pageCount(); ++p)
             QCOMPARE(doc.pageTexts(p), expected.pageTexts(p));
         QVERIFY(doc == expected);
 
-        // And the described title itself: the name, in its font, where it is
-        // described; the picture stretched into its box.
+        // And that title itself: the name in its font and place, the picture
+        // stretched into its box.
         const ReportPage &first = doc.pages[0];
         const TextItem *name = textItem(first, QStringLiteral("Hotel Velmira"));
-        QVERIFY(inDescribedPlace(name, described));
+        QVERIFY(inTitlePlace(name, own));
         const auto shown = pictures(first);
         QCOMPARE(shown.size(), size_t(1)); // the room type has no photo
-        QCOMPARE(shown[0]->box, pageBox(described.picture.left, described.picture.top, described.picture.width,
-                                        described.picture.height));
+        QCOMPARE(shown[0]->box, pageBox(own.picture.left, own.picture.top, own.picture.width,
+                                        own.picture.height));
         QCOMPARE(doc.pictures[size_t(shown[0]->picture)], normalizedPicture(HotelPicture::image()));
     }
 
-    // The stored name in the described place and font; the stored logo in
+    // The stored name in the title's place and font; the stored logo in
     // place of the program's picture, in its own proportions, centred in the
     // picture's box; the contact line on the invoice only.
     void storedIdentity_data()
@@ -246,7 +246,7 @@ private slots:
     void storedIdentity()
     {
         QFETCH(QString, document);
-        QFETCH(Described, described);
+        QFETCH(OwnTitle, own);
         // A 2:1 logo, wider than every picture box.
         storeHotel({QStringLiteral("Hostería del Lago"), QStringLiteral("Ruta 40 km 2010"), QStringLiteral("555-0101"),
                     QString(), QString(), bitmap(60, 30, Qt::red)});
@@ -257,10 +257,10 @@ private slots:
             QVERIFY(!doc.pageTexts(p).contains(QStringLiteral("Hotel Velmira")));
         const ReportPage &first = doc.pages[0];
         const TextItem *name = textItem(first, QStringLiteral("Hostería del Lago"));
-        QVERIFY(inDescribedPlace(name, described));
+        QVERIFY(inTitlePlace(name, own));
 
-        const DocRect box = pageBox(described.picture.left, described.picture.top, described.picture.width,
-                                    described.picture.height);
+        const DocRect box = pageBox(own.picture.left, own.picture.top, own.picture.width,
+                                    own.picture.height);
         const PictureItem *logo = pictures(first).at(0);
         QCOMPARE(doc.pictures[size_t(logo->picture)].pixelColor(0, 0), QColor(Qt::red));
         QCOMPARE(logo->box.width, box.width);
@@ -336,7 +336,7 @@ private slots:
     void longNameFits()
     {
         QFETCH(QString, document);
-        QFETCH(Described, described);
+        QFETCH(OwnTitle, own);
         QFETCH(QString, name);
         QVERIFY(name.size() <= 60);
         storeHotel({name, QVariant(), QVariant(), QVariant(), QVariant(), QVariant()});
@@ -355,18 +355,18 @@ private slots:
         QVERIFY(!t->clip);
         QCOMPARE(t->font.family, QStringLiteral("Cambria"));
         QVERIFY(t->font.bold && t->font.italic);
-        QVERIFY(t->font.points < described.points);
-        const int limit = DocUnits::fromMm(described.nameLimit - described.name.left);
-        QCOMPARE(t->box.left, pageBox(described.name.left, 0, 0, 0).left);
+        QVERIFY(t->font.points < own.points);
+        const int limit = DocUnits::fromMm(own.nameLimit - own.name.left);
+        QCOMPARE(t->box.left, pageBox(own.name.left, 0, 0, 0).left);
         QVERIFY(t->lines[0].width <= limit);
         ReportFont bigger = t->font;
         bigger.points += 0.1;
         QVERIFY(ReportEngine::measurer().width(bigger, name) > limit);
         // Centred on the height the full-size name took.
-        const TextMeasurer::LineMetrics full = ReportEngine::measurer().lineMetrics({QStringLiteral("Cambria"), described.points, true, true});
+        const TextMeasurer::LineMetrics full = ReportEngine::measurer().lineMetrics({QStringLiteral("Cambria"), own.points, true, true});
         const TextMeasurer::LineMetrics small = ReportEngine::measurer().lineMetrics(t->font);
         const int middle = t->lines[0].baseline - small.ascent + (small.ascent + small.descent) / 2;
-        const int fullMiddle = pageBox(0, described.name.top, 0, 0).top + (full.ascent + full.descent) / 2;
+        const int fullMiddle = pageBox(0, own.name.top, 0, 0).top + (full.ascent + full.descent) / 2;
         QVERIFY(qAbs(middle - fullMiddle) <= 1);
     }
 

@@ -134,7 +134,7 @@ private slots:
                  ImageList16::pixmap(icon).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied));
     }
 
-    // The hotel's own data: a fourth "Hotel" item, after the described three,
+    // The hotel's own data: a fourth "Hotel" item, after the first three,
     // opens its window modally.
     void datosDelHotelItem()
     {
