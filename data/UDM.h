@@ -9,7 +9,8 @@
 
 // The data module: the one connection and every cursor and data source that the
 // windows share. Construction declares the cursors; DataModuleCreate() opens the
-// database file "Hotel.db" in the given folder and the six table cursors.
+// database (by default the file "Hotel.db" in the given folder) and the six
+// table cursors.
 class TDM : public QObject
 {
     Q_OBJECT
@@ -26,6 +27,10 @@ public:
     // throws DataError with the engine's message; cursors not yet open stay closed.
     void DataModuleCreate();
 
+    // The database to open instead of Hotel.db in the folder: the target chosen
+    // at start-up (a file path). Empty restores the default.
+    void setDatabaseTarget(const QString &target) { m_target = target; }
+    // The database DataModuleCreate() opens.
     QString databasePath() const;
 
     // True when no stay of the room overlaps the days from..to (both ends count)
@@ -58,6 +63,7 @@ public:
 
 private:
     QString m_folder;
+    QString m_target;
 };
 
 // The single instance, created first at start-up and destroyed last.

@@ -51,6 +51,19 @@ void TestDatabase::closeConnection()
     QSqlDatabase::database(m_connection, false).close();
 }
 
+void TestDatabase::damageAnIndex()
+{
+    exec(QStringLiteral("CREATE TABLE Sueltos (x INTEGER)"));
+    exec(QStringLiteral("CREATE INDEX SueltosX ON Sueltos (x)"));
+    exec(QStringLiteral("INSERT INTO Sueltos VALUES (1), (2), (3)"));
+    const QVariant table = scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'Sueltos'"));
+    const QVariant index = scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'SueltosX'"));
+    exec(QStringLiteral("PRAGMA writable_schema = ON"));
+    exec(QStringLiteral("UPDATE sqlite_master SET rootpage = ? WHERE name = 'SueltosX'"), {table});
+    exec(QStringLiteral("UPDATE sqlite_master SET rootpage = ? WHERE name = 'Sueltos'"), {index});
+    closeConnection();
+}
+
 QString TestDatabase::path() const
 {
     return m_dir.filePath(QStringLiteral("Hotel.db"));

@@ -31,6 +31,11 @@ public:
     // Closes the independent connection (exec and scalar reopen it).
     void closeConnection();
 
+    // Damages the file the way a failing disk can: a table and its index swap
+    // their pages. The file still opens and reads, but fails integrity_check.
+    // Closes the connection.
+    void damageAnIndex();
+
     // Arrangement shortcuts; they return the new key.
     qint64 addRoomType(const QString &name, Money price, int capacity = 2);
     qint64 addRoom(const QString &number, qint64 typeId, int floor = 1, const QString &view = QStringLiteral("Mar"));
