@@ -1,11 +1,14 @@
 // hotel-createdb: writes a new database file, empty, with demonstration data,
-// or with years of generated history. It never replaces an existing file.
+// or with years of generated history. It never replaces an existing file, except
+// with --restore, which puts a copy back and keeps the file it replaces.
+#include "Backup.h"
 #include "DataError.h"
 #include "DatabaseFactory.h"
 #include "DateTimes.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -55,7 +58,13 @@ int main(int argc, char *argv[])
         "(about 200,000 stays, 50,000 guests and 600,000 consumptions; --scale 0.1\n"
         "writes a tenth of it, --scale 2 twice as much).\n"
         "An existing FILE is never replaced: the tool fails with exit code 1, or with\n"
-        "--skip-existing leaves it and succeeds. Wrong arguments give exit code 2."));
+        "--skip-existing leaves it and succeeds. Wrong arguments give exit code 2.\n"
+        "\n"
+        "  hotel-createdb --restore COPY FILE\n"
+        "\n"
+        "puts a copy (such as copias/Hotel-2024-05-01.db) back as FILE: it refuses while\n"
+        "another program has FILE open, checks the copy first, and keeps the file it\n"
+        "replaces beside it as Hotel-replaced-YYYY-MM-DD-HHMMSS.db."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption empty(QStringLiteral("empty"), QStringLiteral("Tables only, no rows."));
     const QCommandLineOption demo(QStringLiteral("demo"), QStringLiteral("Demonstration data (the default)."));
@@ -73,13 +82,37 @@ int main(int argc, char *argv[])
                                    QStringLiteral("YYYY-MM-DD"));
     const QCommandLineOption skipExisting(QStringLiteral("skip-existing"),
                                           QStringLiteral("If FILE exists, leave it and succeed."));
-    parser.addOptions({empty, demo, large, scale, seed, today, skipExisting});
+    const QCommandLineOption restore(QStringLiteral("restore"),
+                                     QStringLiteral("Put the copy COPY back as FILE, keeping the replaced file."));
+    parser.addOptions({empty, demo, large, scale, seed, today, skipExisting, restore});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The database file to write."));
 
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
     if (parser.isSet(help)) {
         QTextStream(stdout) << parser.helpText();
+        return Success;
+    }
+    if (parser.isSet(restore)) {
+        for (const QCommandLineOption *other : {&empty, &demo, &large, &scale, &seed, &today, &skipExisting})
+            if (parser.isSet(*other))
+                return usageError(QStringLiteral("--restore goes with no other option."));
+        const QStringList files = parser.positionalArguments();
+        if (files.size() != 2)
+            return usageError(QStringLiteral("--restore needs the COPY and the FILE it replaces."));
+        try {
+            const QString kept = Backup::restore(files[0], files[1], QDateTime::currentDateTime());
+            QTextStream out(stdout);
+            out << "Restored " << QDir::toNativeSeparators(files[0]) << " as " << QDir::toNativeSeparators(files[1])
+                << ".\n";
+            if (QFileInfo::exists(kept))
+                out << "The replaced file was kept as " << QDir::toNativeSeparators(kept) << ".\n";
+            else if (!kept.isEmpty())
+                out << "Working files left beside it were kept as " << QDir::toNativeSeparators(kept) << "-*.\n";
+        } catch (const DataError &e) {
+            QTextStream(stderr) << e.message() << '\n';
+            return Failure;
+        }
         return Success;
     }
     if (int(parser.isSet(empty)) + int(parser.isSet(demo)) + int(parser.isSet(large)) > 1)
