@@ -56,36 +56,6 @@ QList<QDate> days(const QString &spec)
     return out;
 }
 
-// Every row of every table, as text, in key order.
-QStringList contents(const QString &path)
-{
-    const QString name = QUuid::createUuid().toString();
-    QStringList out;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (!db.open())
-            out << QStringLiteral("cannot open");
-        for (const char *table : {"TiposDeHabitacion", "Habitaciones", "Servicios", "Huespedes", "Estadias",
-                                  "ConsumoDeServicios"}) {
-            QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("SELECT * FROM %1 ORDER BY 1").arg(QLatin1String(table)))) {
-                out << QStringLiteral("cannot read ") + QLatin1String(table);
-                break;
-            }
-            while (q.next()) {
-                QStringList row{QLatin1String(table)};
-                for (int i = 0; i < q.record().count(); ++i)
-                    row << q.value(i).toString();
-                out << row.join(u'|');
-            }
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
-    return out;
-}
-
 QString scalarIn(const QString &path, const QString &sql)
 {
     const QString name = QUuid::createUuid().toString();
@@ -222,8 +192,8 @@ void TestBackup::dailyCopyIsMadeOnce()
     const QString copy = QDir(data.folder()).filePath(QStringLiteral("copias/Hotel-2024-05-02.db"));
     QCOMPARE(Backup::makeDailyCopy(db, day), Backup::DailyOutcome::Made);
     QCOMPARE(filesIn(Backup::folderOf(data.path())), QStringList{QStringLiteral("Hotel-2024-05-02.db")});
-    QCOMPARE(contents(copy), contents(data.path()));
-    QVERIFY(contents(copy).size() >= 6);
+    QCOMPARE(rowsOfFile(copy), rowsOfFile(data.path()));
+    QVERIFY(rowsOfFile(copy).size() >= 6);
     QCOMPARE(scalarIn(copy, QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
     // A single file, readable without its working files.
     QCOMPARE(headerVersion(copy), 1);
@@ -231,16 +201,16 @@ void TestBackup::dailyCopyIsMadeOnce()
     // The second start of the day copies nothing, even after a change.
     data.addGuest(QStringLiteral("Luis Gómez"));
     const QDateTime written = QFileInfo(copy).lastModified();
-    const QStringList before = contents(copy);
+    const QStringList before = rowsOfFile(copy);
     QCOMPARE(Backup::makeDailyCopy(db, day), Backup::DailyOutcome::AlreadyThere);
-    QCOMPARE(contents(copy), before);
+    QCOMPARE(rowsOfFile(copy), before);
     QCOMPARE(QFileInfo(copy).lastModified(), written);
 
     // The next day's copy has the change.
     QCOMPARE(Backup::makeDailyCopy(db, day.addDays(1)), Backup::DailyOutcome::Made);
     const QString next = QDir(data.folder()).filePath(QStringLiteral("copias/Hotel-2024-05-03.db"));
-    QCOMPARE(contents(next), contents(data.path()));
-    QVERIFY(contents(next) != before);
+    QCOMPARE(rowsOfFile(next), rowsOfFile(data.path()));
+    QVERIFY(rowsOfFile(next) != before);
 }
 
 void TestBackup::thinningRemovesFilesOnDisk()
@@ -386,7 +356,7 @@ void TestBackup::failedCopyLeavesNothing()
     TestDatabase data;
     QVERIFY(data.isValid());
     arrange(data);
-    const QStringList original = contents(data.path());
+    const QStringList original = rowsOfFile(data.path());
     Database db(QStringLiteral("backup-fault"));
     db.open(data.path());
     const QString folder = Backup::folderOf(data.path());
@@ -427,11 +397,11 @@ void TestBackup::failedCopyLeavesNothing()
     if (QFileInfo(folder).isDir())
         QCOMPARE(filesIn(folder), QStringList());
     // The database is untouched and still takes writes.
-    QCOMPARE(contents(data.path()), original);
+    QCOMPARE(rowsOfFile(data.path()), original);
     QSqlQuery q = db.prepare(QStringLiteral("INSERT INTO Huespedes (Nombre) VALUES ('Tras el fallo')"),
                              Database::Operation::Insert);
     db.exec(q, Database::Operation::Insert);
-    QCOMPARE(contents(data.path()).size(), original.size() + 1);
+    QCOMPARE(rowsOfFile(data.path()).size(), original.size() + 1);
 
     // Once the fault is gone the day's copy is made.
     if (fault == u"file in the way")

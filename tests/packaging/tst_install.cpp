@@ -1,3 +1,5 @@
+#include "TestDatabase.h"
+
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
@@ -192,24 +194,6 @@ void screenshot(const QProcessEnvironment &env, const QString &name)
         60000, env);
 }
 
-qint64 rowsIn(const QString &database, const QString &table)
-{
-    const QString name = QUuid::createUuid().toString();
-    qint64 n = -1;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(database);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            QSqlQuery q(db);
-            if (q.exec(QStringLiteral("SELECT count(*) FROM ") + table) && q.next())
-                n = q.value(0).toLongLong();
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
-    return n;
-}
-
 // The files a process has open.
 QStringList openFiles(qint64 pid)
 {
@@ -269,13 +253,13 @@ void TestInstall::firstStartAsksAndOpensTheNewDatabase()
              QStringLiteral("/usr/libexec/hotel/hotel"));
     QVERIFY2(openFiles(program.processId()).contains(QFileInfo(database).canonicalFilePath()),
              qPrintable(openFiles(program.processId()).join(u'\n')));
-    QVERIFY(rowsIn(database, QStringLiteral("Habitaciones")) > 0);
-    QVERIFY(rowsIn(database, QStringLiteral("Huespedes")) > 0);
+    QVERIFY(rowCountOfFile(database, QStringLiteral("Habitaciones")) > 0);
+    QVERIFY(rowCountOfFile(database, QStringLiteral("Huespedes")) > 0);
     // The day's copy beside it.
     const QString copy = QDir(m_home->path()).filePath(QStringLiteral(".local/share/hotel/copias/Hotel-%1.db")
                                                            .arg(QDate::currentDate().toString(Qt::ISODate)));
     QVERIFY2(QFileInfo::exists(copy), qPrintable(copy));
-    QCOMPARE(rowsIn(copy, QStringLiteral("Habitaciones")), rowsIn(database, QStringLiteral("Habitaciones")));
+    QCOMPARE(rowCountOfFile(copy, QStringLiteral("Habitaciones")), rowCountOfFile(database, QStringLiteral("Habitaciones")));
 }
 
 void TestInstall::secondStartAsksNothing()
@@ -283,7 +267,7 @@ void TestInstall::secondStartAsksNothing()
     const QProcessEnvironment env = userEnvironment(m_home->path(), m_displayName);
     const QString database = QDir(m_home->path()).filePath(QStringLiteral(".local/share/hotel/Hotel.db"));
     QVERIFY(QFileInfo::exists(database));
-    const qint64 rooms = rowsIn(database, QStringLiteral("Habitaciones"));
+    const qint64 rooms = rowCountOfFile(database, QStringLiteral("Habitaciones"));
 
     QProcess program;
     program.setProcessEnvironment(env);
@@ -296,7 +280,7 @@ void TestInstall::secondStartAsksNothing()
     QVERIFY2(!window.isEmpty(), "the main window did not appear");
     QVERIFY(findWindow(env, QuestionTitle, 1).isEmpty());
     QVERIFY(openFiles(program.processId()).contains(QFileInfo(database).canonicalFilePath()));
-    QCOMPARE(rowsIn(database, QStringLiteral("Habitaciones")), rooms);
+    QCOMPARE(rowCountOfFile(database, QStringLiteral("Habitaciones")), rooms);
 }
 
 void TestInstall::cleanupTestCase()

@@ -1,5 +1,6 @@
 #include "Appearance.h"
 #include "Launcher.h"
+#include "TestDatabase.h"
 #include "WindowTest.h"
 
 #include <QApplication>
@@ -28,24 +29,6 @@ private slots:
 };
 
 namespace {
-
-qint64 rowsIn(const QString &path, const QString &table)
-{
-    const QString name = QUuid::createUuid().toString();
-    qint64 n = -1;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (db.open()) {
-            QSqlQuery q(db);
-            if (q.exec(QStringLiteral("SELECT count(*) FROM ") + table) && q.next())
-                n = q.value(0).toLongLong();
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
-    return n;
-}
 
 struct Folders
 {
@@ -150,8 +133,8 @@ void TestLauncher::firstStart()
         return;
     }
     QCOMPARE(QDir(QFileInfo(database).absolutePath()).entryList(QDir::Files), QStringList{QStringLiteral("Hotel.db")});
-    QCOMPARE(rowsIn(database, QStringLiteral("Huespedes")) > 0, made == u"demo");
-    QCOMPARE(rowsIn(database, QStringLiteral("Habitaciones")) > 0, made == u"demo");
+    QCOMPARE(rowCountOfFile(database, QStringLiteral("Huespedes")) > 0, made == u"demo");
+    QCOMPARE(rowCountOfFile(database, QStringLiteral("Habitaciones")) > 0, made == u"demo");
 }
 
 void TestLauncher::firstStartFailures_data()

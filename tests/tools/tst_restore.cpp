@@ -72,36 +72,6 @@ QByteArray junk(int size, quint32 seed)
     return out;
 }
 
-// Every row of the hotel's tables, as text.
-QStringList contents(const QString &path)
-{
-    const QString name = QUuid::createUuid().toString();
-    QStringList out;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (!db.open())
-            out << QStringLiteral("cannot open");
-        for (const char *table : {"TiposDeHabitacion", "Habitaciones", "Servicios", "Huespedes", "Estadias",
-                                  "ConsumoDeServicios"}) {
-            QSqlQuery q(db);
-            if (!q.exec(QStringLiteral("SELECT * FROM %1 ORDER BY 1").arg(QLatin1String(table)))) {
-                out << QStringLiteral("cannot read");
-                break;
-            }
-            while (q.next()) {
-                QStringList row{QLatin1String(table)};
-                for (int i = 0; i < q.record().count(); ++i)
-                    row << q.value(i).toString();
-                out << row.join(u'|');
-            }
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
-    return out;
-}
-
 QStringList filesIn(const QString &folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
@@ -147,9 +117,9 @@ void TestRestore::restore()
         db.exec(q, Database::Operation::Delete);
         copyPath = QDir(Backup::folderOf(database)).filePath(Backup::copyName(database, QDate(2024, 6, 12)));
     }
-    const QStringList earlier = contents(copyPath);
+    const QStringList earlier = rowsOfFile(copyPath);
     QVERIFY(earlier.size() > 50);
-    QVERIFY(contents(database) != earlier);
+    QVERIFY(rowsOfFile(database) != earlier);
 
     if (copy == u"random") {
         write(copyPath, junk(16384, 7));
@@ -192,7 +162,7 @@ void TestRestore::restore()
     // descriptor of the file would drop that connection's locks.
     const QByteArray before = program ? QByteArray() : bytesOf(database);
     const QByteArray logBefore = program ? QByteArray() : bytesOf(database + QStringLiteral("-wal"));
-    const QStringList beforeRows = contents(database);
+    const QStringList beforeRows = rowsOfFile(database);
     const QStringList folderBefore = filesIn(dir.path());
 
     const Outcome outcome = restoreTool(copyPath, database);
@@ -201,7 +171,7 @@ void TestRestore::restore()
         QVERIFY2(outcome.err.contains(refusal), qPrintable(outcome.err));
         // Nothing changed: the database, its folder, the copies.
         QCOMPARE(filesIn(dir.path()), folderBefore);
-        QCOMPARE(contents(database), beforeRows);
+        QCOMPARE(rowsOfFile(database), beforeRows);
         if (!program)
             QCOMPARE(bytesOf(database), before);
         return;
@@ -210,7 +180,7 @@ void TestRestore::restore()
     QVERIFY2(outcome.exitCode == 0, qPrintable(outcome.err));
     QCOMPARE(outcome.err, QString());
     QVERIFY(!QFileInfo::exists(database + QStringLiteral("-wal")));
-    QCOMPARE(contents(database), earlier);
+    QCOMPARE(rowsOfFile(database), earlier);
     // A file like any the program uses: write-ahead log, and it opens.
     QCOMPARE(bytesOf(database).at(18), char(2));
     {
