@@ -46,14 +46,18 @@ QString noticeKey(const QString &databasePath)
 void create(TDM *dm, const QString &targetError)
 {
     DM = dm;
+    bool opened = false;
     try {
         if (!targetError.isEmpty())
             throw DataError(targetError);
         DM->DataModuleCreate();
+        opened = true;
     } catch (const DataError &e) {
         MessageDialog::showDefaultError(e.message());
     }
-    if (DM->Cnx.isOpen())
+    // Only a database the program can use is copied: one that failed stays the
+    // one dialog of its start, and its folder is left as it was.
+    if (opened)
         makeDailyCopy(DateTimes::today());
     FPrincipal = new TFPrincipal();
     // Every other window once, hidden, in this order; bound controls are live
