@@ -204,6 +204,15 @@ QStringList openFiles(qint64 pid)
     return out;
 }
 
+// Starts the installed program as the menu entry does, as the test's user.
+bool startInstalled(QProcess &program, const QProcessEnvironment &env)
+{
+    program.setProcessEnvironment(env);
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start(QStringLiteral("/usr/bin/hotel"), {});
+    return program.waitForStarted();
+}
+
 // Ends the program when the test is done with it, passed or not.
 struct Stop
 {
@@ -227,10 +236,7 @@ void TestInstall::firstStartAsksAndOpensTheNewDatabase()
     QVERIFY(!QFileInfo::exists(database));
 
     QProcess program;
-    program.setProcessEnvironment(env);
-    program.setProcessChannelMode(QProcess::ForwardedChannels);
-    program.start(QStringLiteral("/usr/bin/hotel"), {});
-    QVERIFY(program.waitForStarted());
+    QVERIFY(startInstalled(program, env));
     const Stop stop{program};
 
     const QString question = findWindow(env, QuestionTitle, 60);
@@ -270,10 +276,7 @@ void TestInstall::secondStartAsksNothing()
     const qint64 rooms = rowCountOfFile(database, QStringLiteral("Habitaciones"));
 
     QProcess program;
-    program.setProcessEnvironment(env);
-    program.setProcessChannelMode(QProcess::ForwardedChannels);
-    program.start(QStringLiteral("/usr/bin/hotel"), {});
-    QVERIFY(program.waitForStarted());
+    QVERIFY(startInstalled(program, env));
     const Stop stop{program};
     const QString window = findWindow(env, MainWindowTitle, 180);
     screenshot(env, QStringLiteral("install-second-start.png"));
