@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QMultiHash>
 #include <QMutex>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QUrl>
@@ -95,6 +96,13 @@ Database::~Database()
 bool Database::isOpen() const
 {
     return QSqlDatabase::contains(m_connectionName) && QSqlDatabase::database(m_connectionName, false).isOpen();
+}
+
+QVariant Database::nativeHandle() const
+{
+    if (!isOpen())
+        return {};
+    return QSqlDatabase::database(m_connectionName, false).driver()->handle();
 }
 
 void Database::close()

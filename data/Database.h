@@ -52,6 +52,10 @@ public:
     void close();
     bool isOpen() const;
     const QString &filePath() const { return m_filePath; }
+    // The engine's own handle of the open connection (a sqlite3* for an SQLite
+    // file), for what Qt SQL does not offer, such as the online backup; invalid
+    // when closed. Only on this connection's thread.
+    QVariant nativeHandle() const;
 
     // Whether path names the file of a database open in this process, or one of
     // the engine's working files beside it (-wal, -shm, -journal). Only the engine

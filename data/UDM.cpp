@@ -153,6 +153,8 @@ TDM::~TDM()
 
 QString TDM::databasePath() const
 {
+    if (!m_target.isEmpty())
+        return m_target;
     const QString folder = m_folder.isEmpty() ? QCoreApplication::applicationDirPath() : m_folder;
     return QDir(folder).filePath(QString::fromLatin1(DatabaseFileName));
 }

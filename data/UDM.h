@@ -9,7 +9,8 @@
 
 // The data module: the one connection and every cursor and data source that the
 // windows share. Construction declares the cursors; DataModuleCreate() opens the
-// database file "Hotel.db" in the given folder and its table cursors.
+// database (by default the file "Hotel.db" in the given folder) and its table
+// cursors.
 class TDM : public QObject
 {
     Q_OBJECT
@@ -31,6 +32,10 @@ public:
     // that table existed does not, until `hotel-createdb --upgrade` adds it.
     bool hasDatosDelHotel() const;
 
+    // The database to open instead of Hotel.db in the folder: the target chosen
+    // at start-up (a file path). Empty restores the default.
+    void setDatabaseTarget(const QString &target) { m_target = target; }
+    // The database DataModuleCreate() opens.
     QString databasePath() const;
 
     // True when no stay of the room overlaps the days from..to (both ends count)
@@ -69,6 +74,7 @@ public:
 
 private:
     QString m_folder;
+    QString m_target;
 };
 
 // The single instance, created first at start-up and destroyed last.

@@ -8,6 +8,8 @@ packages=(
     fonts-liberation2 fonts-crosextra-caladea
     libbenchmark-dev
     xvfb xauth poppler-utils strace
+    libsqlite3-dev
+    dpkg-dev file lintian desktop-file-utils appstream xdotool
     clang libclang-rt-14-dev
 )
 

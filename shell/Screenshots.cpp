@@ -3,6 +3,7 @@
 //   hotel-screenshots --windows FOLDER   every window in its main states, on a
 //                                        fresh demonstration database
 //   hotel-screenshots --grab-screen FILE the whole screen of the running display
+#include "Backup.h"
 #include "DatabaseFactory.h"
 #include "DataError.h"
 #include "SampleData.h"
@@ -22,8 +23,10 @@
 #include <QTimer>
 
 #include "DataGrid.h"
+#include "Launcher.h"
 #include "LookupCombo.h"
 #include "LookupList.h"
+#include "MessageDialog.h"
 #include "RecordNavigator.h"
 #include "ReportEngine.h"
 #include "ReportPainter.h"
@@ -40,6 +43,7 @@
 #include "UTiposDeHabitacion.h"
 
 #include <QComboBox>
+#include <QMessageBox>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
@@ -202,6 +206,26 @@ int windows(const QString &folder)
     for (DM->TEstadias->first(); !DM->TEstadias->atEnd() && DM->TConsumosDeServicios->isEmpty();)
         DM->TEstadias->next();
     ok = savePage(FFactura->repFactura, QStringLiteral("invoice-hotel-data")) && ok;
+
+    // The dialogs of the installed program: the first start's question, and a
+    // day's copy that could not be made (here a file stands where the folder goes).
+    const auto saveBox = [&](const QString &name, const std::function<void()> &show) {
+        MessageDialog::setObserver([&](QMessageBox &box) {
+            ok = save(&box, folder, name) && ok;
+            box.reject();
+        });
+        show();
+        MessageDialog::setObserver({});
+    };
+    QTemporaryDir home;
+    const Launcher::Paths paths{home.filePath(QStringLiteral("hotel")), QString(), QStringLiteral("/home/recepcion/.local/share"),
+                                home.path()};
+    saveBox(QStringLiteral("first-start"), [&] { Launcher::firstStart(Launcher::userDatabase(paths), paths); });
+    qputenv("XDG_STATE_HOME", QFile::encodeName(home.path()));
+    QDir(Backup::folderOf(DM->Cnx.filePath())).removeRecursively();
+    QFile inTheWay(Backup::folderOf(DM->Cnx.filePath()));
+    inTheWay.open(QIODevice::WriteOnly);
+    saveBox(QStringLiteral("copy-failed"), [&] { Startup::makeDailyCopy(QDate(2026, 12, 11)); });
 
     Startup::destroyAll();
     return ok ? 0 : 1;

@@ -1,8 +1,12 @@
 #include "Startup.h"
 
+#include "Appearance.h"
+#include "Backup.h"
 #include "DataError.h"
+#include "DateTimes.h"
 #include "MessageDialog.h"
 #include "Regional.h"
+#include "StartOptions.h"
 #include "UBusquedaHabitacion.h"
 #include "UConsultas.h"
 #include "UDatosDelHotel.h"
@@ -19,29 +23,43 @@
 #include "UTiposDeHabitacion.h"
 
 #include <QApplication>
-#include <QFont>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
 
 namespace Startup {
 
-void configure(QApplication &app)
+namespace {
+
+// Where the day of the last failed-copy dialog of each database is kept.
+QString noticesFile()
 {
-    QApplication::setApplicationDisplayName(QStringLiteral("Administración de Hotel"));
-    // Metric-compatible stand-ins, independent of the machine's font configuration.
-    QFont::insertSubstitution(QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"));
-    QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
-    QFont::insertSubstitution(QStringLiteral("Cambria"), QStringLiteral("Caladea"));
-    app.setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
-    Regional::loadFromSystem();
+    return StartOptions::stateHome() + QStringLiteral("/hotel/copias.ini");
 }
 
-void createAll(const QString &folder)
+QString noticeKey(const QString &databasePath)
 {
-    DM = new TDM(folder);
+    const QByteArray name = QFileInfo(databasePath).absoluteFilePath().toUtf8();
+    return QStringLiteral("aviso/") + QString::fromLatin1(QCryptographicHash::hash(name, QCryptographicHash::Sha1).toHex());
+}
+
+void create(TDM *dm, const QString &targetError)
+{
+    DM = dm;
+    bool opened = false;
     try {
+        if (!targetError.isEmpty())
+            throw DataError(targetError);
         DM->DataModuleCreate();
+        opened = true;
     } catch (const DataError &e) {
         MessageDialog::showDefaultError(e.message());
     }
+    // Only a database the program can use is copied: one that failed stays the
+    // one dialog of its start, and its folder is left as it was.
+    if (opened)
+        makeDailyCopy(DateTimes::today());
     FPrincipal = new TFPrincipal();
     // Every other window once, hidden, in this order; bound controls are live
     // from here on.
@@ -57,6 +75,49 @@ void createAll(const QString &folder)
     FFactura = new TFFactura(FPrincipal);
     FReportes = new TFReportes(FPrincipal);
     FDatosDelHotel = new TFDatosDelHotel(FPrincipal);
+}
+
+} // namespace
+
+void configure(QApplication &app)
+{
+    Appearance::apply(app);
+    Regional::loadFromSystem();
+}
+
+void createAll(const QString &folder)
+{
+    create(new TDM(folder), QString());
+}
+
+void createAllOn(const QString &target, const QString &targetError)
+{
+    auto *dm = new TDM();
+    dm->setDatabaseTarget(target);
+    create(dm, targetError);
+}
+
+void makeDailyCopy(QDate today)
+{
+    if (!DM || !DM->Cnx.isOpen())
+        return;
+    const QString database = DM->Cnx.filePath();
+    try {
+        Backup::makeDailyCopy(DM->Cnx, today);
+    } catch (const DataError &e) {
+        QSettings kept(noticesFile(), QSettings::IniFormat);
+        const QString key = noticeKey(database);
+        const QString day = today.toString(Qt::ISODate);
+        if (kept.value(key).toString() == day)
+            return;
+        MessageDialog::information(
+            QStringLiteral("No se pudo hacer la copia de seguridad de hoy en la carpeta «%1».\n\n%2\n\n"
+                           "El programa funciona con normalidad; la copia se intentará de nuevo la próxima "
+                           "vez que se abra.")
+                .arg(QDir::toNativeSeparators(Backup::folderOf(QFileInfo(database).absoluteFilePath())),
+                     MessageDialog::withFullStop(e.message())));
+        kept.setValue(key, day);
+    }
 }
 
 void destroyAll()

@@ -1,6 +1,8 @@
 // hotel-createdb: writes a new database file, empty, with demonstration data,
-// or with years of generated history. It never replaces an existing file; with
+// or with years of generated history. It never replaces an existing file, except
+// with --restore, which puts a copy back and keeps the file it replaces; with
 // --upgrade it adds to an existing one what a newer schema has and it lacks.
+#include "Backup.h"
 #include "DataError.h"
 #include "DatabaseFactory.h"
 #include "DateTimes.h"
@@ -8,6 +10,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -79,7 +82,13 @@ int main(int argc, char *argv[])
         "--upgrade adds to an existing FILE, made by an earlier version, the tables,\n"
         "columns, indexes and triggers of this version that it lacks, in one\n"
         "transaction; it never changes or removes what FILE holds, rows included.\n"
-        "Close the program before upgrading its file, and start it again after."));
+        "Close the program before upgrading its file, and start it again after.\n"
+        "\n"
+        "  hotel-createdb --restore COPY FILE\n"
+        "\n"
+        "puts a copy (such as copias/Hotel-2024-05-01.db) back as FILE: it refuses while\n"
+        "another program has FILE open, checks the copy first, and keeps the file it\n"
+        "replaces beside it as Hotel-replaced-YYYY-MM-DD-HHMMSS.db."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption empty(QStringLiteral("empty"), QStringLiteral("Tables only, no rows."));
     const QCommandLineOption demo(QStringLiteral("demo"), QStringLiteral("Demonstration data (the default)."));
@@ -100,13 +109,37 @@ int main(int argc, char *argv[])
     const QCommandLineOption upgrade(QStringLiteral("upgrade"),
                                      QStringLiteral("Add to the existing FILE what this version's schema has and it "
                                                     "lacks; rows are never touched."));
-    parser.addOptions({empty, demo, large, scale, seed, today, skipExisting, upgrade});
+    const QCommandLineOption restore(QStringLiteral("restore"),
+                                     QStringLiteral("Put the copy COPY back as FILE, keeping the replaced file."));
+    parser.addOptions({empty, demo, large, scale, seed, today, skipExisting, upgrade, restore});
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The database file to write."));
 
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
     if (parser.isSet(help)) {
         QTextStream(stdout) << parser.helpText();
+        return Success;
+    }
+    if (parser.isSet(restore)) {
+        for (const QCommandLineOption *other : {&empty, &demo, &large, &scale, &seed, &today, &skipExisting, &upgrade})
+            if (parser.isSet(*other))
+                return usageError(QStringLiteral("--restore goes with no other option."));
+        const QStringList files = parser.positionalArguments();
+        if (files.size() != 2)
+            return usageError(QStringLiteral("--restore needs the COPY and the FILE it replaces."));
+        try {
+            const QString kept = Backup::restore(files[0], files[1], QDateTime::currentDateTime());
+            QTextStream out(stdout);
+            out << "Restored " << QDir::toNativeSeparators(files[0]) << " as " << QDir::toNativeSeparators(files[1])
+                << ".\n";
+            if (QFileInfo::exists(kept))
+                out << "The replaced file was kept as " << QDir::toNativeSeparators(kept) << ".\n";
+            else if (!kept.isEmpty())
+                out << "Working files left beside it were kept as " << QDir::toNativeSeparators(kept) << "-*.\n";
+        } catch (const DataError &e) {
+            QTextStream(stderr) << e.message() << '\n';
+            return Failure;
+        }
         return Success;
     }
     if (int(parser.isSet(empty)) + int(parser.isSet(demo)) + int(parser.isSet(large)) > 1)

@@ -43,6 +43,22 @@ QString titleOf(Kind kind)
     return QString();
 }
 
+// Runs the box centred on the screen, whatever window asked, after telling the
+// observer.
+void execCentred(QMessageBox &box)
+{
+    box.adjustSize();
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        box.move(screen->availableGeometry().center() - box.rect().center());
+    if (observer()) {
+        QTimer::singleShot(0, &box, [&box] {
+            if (observer())
+                observer()(box);
+        });
+    }
+    box.exec();
+}
+
 Result run(const QString &title, const QString &text, QMessageBox::Icon icon, Buttons buttons, QWidget *parent)
 {
     QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
@@ -67,17 +83,7 @@ Result run(const QString &title, const QString &text, QMessageBox::Icon icon, Bu
         box.setEscapeButton(cancel);
         break;
     }
-    // Centred on the screen, whatever window asked.
-    box.adjustSize();
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        box.move(screen->availableGeometry().center() - box.rect().center());
-    if (observer()) {
-        QTimer::singleShot(0, &box, [&box] {
-            if (observer())
-                observer()(box);
-        });
-    }
-    box.exec();
+    execCentred(box);
     QAbstractButton *clicked = box.clickedButton();
     if (clicked && clicked == ok)
         return Result::Ok;
@@ -110,6 +116,24 @@ void information(const QString &text, QWidget *parent)
 bool confirm(const QString &text, QWidget *parent)
 {
     return show(text, Kind::Confirmation, Buttons::YesNo, parent) == Result::Yes;
+}
+
+int choose(const QString &text, const QString &details, const QStringList &choices, int escape, QWidget *parent)
+{
+    QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(), text, QMessageBox::NoButton,
+                    parent);
+    box.setTextFormat(Qt::PlainText);
+    box.setInformativeText(details);
+    QList<QAbstractButton *> buttons;
+    for (const QString &choice : choices)
+        buttons << box.addButton(choice, QMessageBox::AcceptRole);
+    if (!buttons.isEmpty())
+        box.setDefaultButton(static_cast<QPushButton *>(buttons.first()));
+    if (escape >= 0 && escape < buttons.size())
+        box.setEscapeButton(buttons[escape]);
+    execCentred(box);
+    const qsizetype chosen = buttons.indexOf(box.clickedButton());
+    return chosen >= 0 ? int(chosen) : escape;
 }
 
 QString withFullStop(const QString &message)

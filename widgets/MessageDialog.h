@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -25,6 +26,13 @@ void error(const QString &text, QWidget *parent = nullptr);
 void information(const QString &text, QWidget *parent = nullptr);
 // True only when the user answered Yes.
 bool confirm(const QString &text, QWidget *parent = nullptr);
+
+// A question with the program's own answers, titled with the application's
+// title: one button per choice, in order, the first the default, with `escape`
+// the button that Escape and the close box press. Returns the index of the
+// choice made.
+int choose(const QString &text, const QString &details, const QStringList &choices, int escape,
+           QWidget *parent = nullptr);
 
 // The default error dialog: titled with the application's title, error icon,
 // OK; the text is the message, with a full stop added when its last character

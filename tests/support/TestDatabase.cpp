@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTest>
 #include <QUuid>
 
@@ -49,6 +50,19 @@ TestDatabase::~TestDatabase()
 void TestDatabase::closeConnection()
 {
     QSqlDatabase::database(m_connection, false).close();
+}
+
+void TestDatabase::damageAnIndex()
+{
+    exec(QStringLiteral("CREATE TABLE Sueltos (x INTEGER)"));
+    exec(QStringLiteral("CREATE INDEX SueltosX ON Sueltos (x)"));
+    exec(QStringLiteral("INSERT INTO Sueltos VALUES (1), (2), (3)"));
+    const QVariant table = scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'Sueltos'"));
+    const QVariant index = scalar(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'SueltosX'"));
+    exec(QStringLiteral("PRAGMA writable_schema = ON"));
+    exec(QStringLiteral("UPDATE sqlite_master SET rootpage = ? WHERE name = 'SueltosX'"), {table});
+    exec(QStringLiteral("UPDATE sqlite_master SET rootpage = ? WHERE name = 'Sueltos'"), {index});
+    closeConnection();
 }
 
 QString TestDatabase::path() const
@@ -128,4 +142,51 @@ qint64 TestDatabase::addConsumption(qint64 stayId, qint64 serviceId, int quantit
 Money money(const char *text)
 {
     return *Money::parse(QString::fromLatin1(text), u".");
+}
+
+QStringList rowsOfFile(const QString &path)
+{
+    const QString name = QUuid::createUuid().toString();
+    QStringList out;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!db.open())
+            out << QStringLiteral("cannot open");
+        for (const char *table : {"TiposDeHabitacion", "Habitaciones", "Servicios", "Huespedes", "Estadias",
+                                  "ConsumoDeServicios"}) {
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("SELECT * FROM %1 ORDER BY 1").arg(QLatin1String(table)))) {
+                out << QStringLiteral("cannot read ") + QLatin1String(table);
+                break;
+            }
+            while (q.next()) {
+                QStringList row{QLatin1String(table)};
+                for (int i = 0; i < q.record().count(); ++i)
+                    row << q.value(i).toString();
+                out << row.join(u'|');
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return out;
+}
+
+qint64 rowCountOfFile(const QString &path, const QString &table)
+{
+    const QString name = QUuid::createUuid().toString();
+    qint64 n = -1;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(QStringLiteral("SELECT count(*) FROM ") + table) && q.next())
+                n = q.value(0).toLongLong();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return n;
 }

@@ -4,6 +4,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 
@@ -31,6 +32,11 @@ public:
     // Closes the independent connection (exec and scalar reopen it).
     void closeConnection();
 
+    // Damages the file the way a failing disk can: a table and its index swap
+    // their pages. The file still opens and reads, but fails integrity_check.
+    // Closes the connection.
+    void damageAnIndex();
+
     // Arrangement shortcuts; they return the new key.
     qint64 addRoomType(const QString &name, Money price, int capacity = 2);
     qint64 addRoom(const QString &number, qint64 typeId, int floor = 1, const QString &view = QStringLiteral("Mar"));
@@ -47,6 +53,13 @@ private:
     QString m_connection;
     bool m_valid = false;
 };
+
+// Every row of the hotel's six tables in the database file at `path`, as text,
+// in key order, read through a read-only connection of its own.
+QStringList rowsOfFile(const QString &path);
+// The number of rows of `table` in the database file at `path`; -1 when it
+// cannot be read.
+qint64 rowCountOfFile(const QString &path, const QString &table);
 
 // Money from a decimal text such as "1234.5".
 Money money(const char *text);

@@ -94,6 +94,11 @@ void TestCreateDb::run_data()
         << QStringList{QStringLiteral("--large"), QStringLiteral("--scale"), QStringLiteral("many"), QStringLiteral("FILE")}
         << false << 2 << any << QString();
     QTest::newRow("no file") << QStringList{QStringLiteral("--demo")} << false << 2 << any << QString();
+    QTest::newRow("restore without its file")
+        << QStringList{QStringLiteral("--restore"), QStringLiteral("FILE")} << true << 2 << any << QString();
+    QTest::newRow("restore with a mode")
+        << QStringList{QStringLiteral("--restore"), QStringLiteral("--demo"), QStringLiteral("FILE"), QStringLiteral("FILE")}
+        << true << 2 << any << QString();
     QTest::newRow("help") << QStringList{QStringLiteral("--help")} << false << 0 << QString() << QString();
     QTest::newRow("empty") << QStringList{QStringLiteral("--empty"), QStringLiteral("FILE")} << false << 0 << QString()
                            << QStringLiteral("empty");
@@ -127,8 +132,10 @@ void TestCreateDb::run()
     else
         QCOMPARE(outcome.err, QString(stderrText).replace(QStringLiteral("FILE"), QDir::toNativeSeparators(path)));
 
-    if (arguments.contains(QStringLiteral("--help")))
+    if (arguments.contains(QStringLiteral("--help"))) {
         QVERIFY(outcome.out.contains(QStringLiteral("--skip-existing")));
+        QVERIFY(outcome.out.contains(QStringLiteral("--restore COPY FILE")));
+    }
     if (existing) {
         QFile f(path);
         QVERIFY(f.open(QIODevice::ReadOnly));
