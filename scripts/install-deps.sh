@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-svg-dev libqt6sql6-sqlite qt6-image-formats-plugins libgl-dev
     fonts-liberation2 fonts-crosextra-caladea
     libbenchmark-dev
-    xvfb xauth poppler-utils strace
+    xvfb xauth poppler-utils strace libxcb1-dev
     libsqlite3-dev
     dpkg-dev file lintian desktop-file-utils appstream xdotool
     clang libclang-rt-14-dev

@@ -9,8 +9,8 @@ class QApplication;
 // start the program the same way.
 namespace Startup {
 
-// Application title, font substitutions, the program's icon and regional
-// settings; before any window exists.
+// Font substitutions, the program's icon and regional settings; before any
+// window exists.
 void configure(QApplication &app);
 
 // Creates the data module (a database that cannot be opened is reported in the

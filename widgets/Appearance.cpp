@@ -10,7 +10,6 @@ namespace Appearance {
 
 void apply(QApplication &app)
 {
-    QApplication::setApplicationDisplayName(QStringLiteral("Administración de Hotel"));
     // Ties the windows to the menu entry, for the desktop's task bar.
     QGuiApplication::setDesktopFileName(QStringLiteral(HOTEL_APP_ID));
     QApplication::setWindowIcon(ProgramIcon::icon());

@@ -120,7 +120,7 @@ bool confirm(const QString &text, QWidget *parent)
 
 int choose(const QString &text, const QString &details, const QStringList &choices, int escape, QWidget *parent)
 {
-    QMessageBox box(QMessageBox::Question, QGuiApplication::applicationDisplayName(), text, QMessageBox::NoButton,
+    QMessageBox box(QMessageBox::Question, applicationTitle(), text, QMessageBox::NoButton,
                     parent);
     box.setTextFormat(Qt::PlainText);
     box.setInformativeText(details);
@@ -143,9 +143,14 @@ QString withFullStop(const QString &message)
     return message;
 }
 
+QString applicationTitle()
+{
+    return QStringLiteral("Administración de Hotel");
+}
+
 void showDefaultError(const QString &message, QWidget *parent)
 {
-    run(QGuiApplication::applicationDisplayName(), withFullStop(message), QMessageBox::Critical, Buttons::Ok, parent);
+    run(applicationTitle(), withFullStop(message), QMessageBox::Critical, Buttons::Ok, parent);
 }
 
 void setObserver(Observer o)

@@ -34,6 +34,11 @@ bool confirm(const QString &text, QWidget *parent = nullptr);
 int choose(const QString &text, const QString &details, const QStringList &choices, int escape,
            QWidget *parent = nullptr);
 
+// The application's title, "Administración de Hotel": the title of the
+// default error dialog. It is not Qt's application display name, which the
+// window system would append to the title of every window.
+QString applicationTitle();
+
 // The default error dialog: titled with the application's title, error icon,
 // OK; the text is the message, with a full stop added when its last character
 // comes after '.' in the character table (a letter, a digit, '?', ':').

@@ -221,7 +221,7 @@ private slots:
         DialogAnswers answers({QStringLiteral("OK")});
         focusElsewhere();
         QCOMPARE(answers.texts(), QStringList({message}));
-        QCOMPARE(answers.boxes().front().title, QGuiApplication::applicationDisplayName());
+        QCOMPARE(answers.boxes().front().title, QStringLiteral("Administración de Hotel"));
         QCOMPARE(m_dm->TTiposDeHabitacion->state(), Cursor::State::Edit);
         // The same failure stops a post.
         QVERIFY_THROWS_EXCEPTION(DataError, m_dm->TTiposDeHabitacion->post());
