@@ -3,6 +3,7 @@
 #include "Cursor.h"
 #include "DataError.h"
 #include "DateTimes.h"
+#include "NumberMask.h"
 #include "Regional.h"
 
 namespace {
@@ -151,7 +152,16 @@ void Field::setValue(const QVariant &value)
 
 void Field::setAsString(const QString &text)
 {
-    m_cursor.setValue(*this, fromText(text));
+    const QVariant v = fromText(text);
+    if (m_kind == Kind::Money && v.isValid()) {
+        const Money m = v.value<Money>();
+        if (m > LargestTypedAmount || m < -LargestTypedAmount) {
+            const QString largest = NumberMask::format(LargestTypedAmount, u"0,.00");
+            throw DataError(QStringLiteral("El importe '%1' no es válido para el campo '%2': debe estar entre -%3 y %3.")
+                                .arg(text, m_name, largest));
+        }
+    }
+    m_cursor.setValue(*this, v);
 }
 
 QString Field::plainText(const QVariant &v)

@@ -74,8 +74,16 @@ public:
     QString displayText() const { return displayTextOf(value()); }
     QString editText() const { return editTextOf(value()); }
 
+    // The largest amount, either way, that a user may type into a money field:
+    // 99.999.999,99, the most the room types window's eight-character price edit
+    // takes. Amounts of this size, times any quantity or number of days and
+    // added up over thousands of lines, stay exact in the money type.
+    static constexpr Money LargestTypedAmount = Money::fromRaw(999'999'999'900);
+
     // Writing needs the cursor to be editing. setValue converts to this field's
-    // kind; setAsString reads text the way a user typed it (empty text is null).
+    // kind; setAsString reads text the way a user typed it (empty text is null),
+    // and refuses a typed amount beyond LargestTypedAmount with a message that
+    // names the field and the range.
     void setValue(const QVariant &value);
     void setAsString(const QString &text);
     void clear() { setValue(QVariant()); }

@@ -11,6 +11,8 @@
 
 BoundEdit::BoundEdit(QWidget *parent) : QLineEdit(parent), m_link(this, [this] { refresh(); }, this)
 {
+    // A drop would change the text around the rules of typed keys.
+    setAcceptDrops(false);
     connect(this, &QLineEdit::textEdited, this, [this] {
         if (!m_refreshing)
             m_typed = true;
@@ -40,7 +42,8 @@ bool BoundEdit::accepts(QChar ch) const
     const Field *f = field();
     if (!f || !f->isNumeric())
         return true;
-    if (ch.isDigit() || ch == u'+' || ch == u'-')
+    // Only these ten digits convert; other scripts' digits are refused like letters.
+    if ((ch >= u'0' && ch <= u'9') || ch == u'+' || ch == u'-')
         return true;
     return f->kind() == Field::Kind::Money && QString(ch) == Regional::settings().decimalSeparator;
 }
@@ -79,20 +82,9 @@ void BoundEdit::keyPressEvent(QKeyEvent *event)
         QLineEdit::keyPressEvent(event);
         return;
     }
-    if (types) {
-        for (QChar ch : event->text()) {
-            if (!accepts(ch)) {
-                QApplication::beep();
-                event->accept();
-                return;
-            }
-        }
-        // What does not fit whole is not typed at all (the line edit would
-        // keep the first half of a character beyond the 16-bit range).
-        if (text().size() - selectedText().size() + event->text().size() > maxLength()) {
-            event->accept();
-            return;
-        }
+    if (types && !mayType(event->text())) {
+        event->accept();
+        return;
     }
     if (event->matches(QKeySequence::Paste)) {
         pasteClipboard();
@@ -104,6 +96,31 @@ void BoundEdit::keyPressEvent(QKeyEvent *event)
         return;
     }
     QLineEdit::keyPressEvent(event);
+}
+
+bool BoundEdit::mayType(const QString &typed) const
+{
+    for (QChar ch : typed) {
+        if (!accepts(ch)) {
+            QApplication::beep();
+            return false;
+        }
+    }
+    // What does not fit whole is not typed at all (the line edit would keep the
+    // first half of a character beyond the 16-bit range).
+    const int limit = maxLength();
+    return limit <= 0 || text().size() - selectedText().size() + typed.size() <= limit;
+}
+
+void BoundEdit::inputMethodEvent(QInputMethodEvent *event)
+{
+    // Text composed by an input method is typed text too.
+    const QString committed = event->commitString();
+    if (!committed.isEmpty() && (!mayType(committed) || !m_link.startEditing(window()))) {
+        event->accept();
+        return;
+    }
+    QLineEdit::inputMethodEvent(event);
 }
 
 void BoundEdit::pasteClipboard()
@@ -122,7 +139,8 @@ void BoundEdit::pasteClipboard()
     if (!m_link.startEditing(window()))
         return;
     // Cut to what fits, never inside a character beyond the 16-bit range.
-    insert(TypedText::fitting(pasted, maxLength() - (text().size() - selectedText().size())));
+    const int limit = maxLength();
+    insert(limit <= 0 ? pasted : TypedText::fitting(pasted, limit - (text().size() - selectedText().size())));
     m_typed = true;
 }
 

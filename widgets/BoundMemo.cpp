@@ -60,7 +60,8 @@ void BoundMemo::keyPressEvent(QKeyEvent *event)
         const bool grows = !event->text().isEmpty() && event->key() != Qt::Key_Backspace
                            && event->key() != Qt::Key_Delete;
         const qsizetype kept = toPlainText().size() - textCursor().selectedText().size();
-        if (grows && m_maxLength > 0 && kept + event->text().size() > m_maxLength) {
+        const int limit = maxLength();
+        if (grows && limit > 0 && kept + event->text().size() > limit) {
             event->accept();
             return;
         }
@@ -73,8 +74,8 @@ void BoundMemo::insertFromMimeData(const QMimeData *source)
     if (!m_link.startEditing(window()))
         return;
     QString text = source->text();
-    if (m_maxLength > 0) {
-        const qsizetype room = m_maxLength - (toPlainText().size() - textCursor().selectedText().size());
+    if (const int limit = maxLength(); limit > 0) {
+        const qsizetype room = limit - (toPlainText().size() - textCursor().selectedText().size());
         text = TypedText::fitting(text, room);
     }
     textCursor().insertText(text);

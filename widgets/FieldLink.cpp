@@ -54,6 +54,14 @@ bool FieldLink::hasRecord() const
     return f && f->cursor().isOpen() && f->cursor().recNo() >= 0;
 }
 
+int FieldLink::typingLimit(int ownLimit) const
+{
+    if (ownLimit > 0)
+        return ownLimit;
+    const Field *f = field();
+    return f && f->isTextual() && f->size() > 0 ? f->size() : 0;
+}
+
 bool FieldLink::startEditing(QWidget *dialogParent) const
 {
     Field *f = field();

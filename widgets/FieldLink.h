@@ -31,6 +31,10 @@ public:
     Field *field() const;
     // True when the cursor has a current record to show.
     bool hasRecord() const;
+    // How many characters typing and pasting may leave in the control: the
+    // control's own limit when it has one (above 0), else the size of a text
+    // column; 0 means no limit. What the field already holds always shows whole.
+    int typingLimit(int ownLimit) const;
     // Puts the cursor into edit mode unless it already edits; false when that is
     // impossible or failed (the failure is shown in the default error dialog).
     bool startEditing(QWidget *dialogParent) const;

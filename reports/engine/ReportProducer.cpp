@@ -348,35 +348,14 @@ ReportFont Layouter::fittedFont(const PlacedElement &pe, const QString &text, in
     const ReportElement &e = *pe.element;
     if (e.fitWidth <= 0 || !e.autoSize || text.isEmpty())
         return pe.font;
-    const int limit = DocUnits::fromMm(e.fitWidth);
     QString s = text;
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     s.replace(u'\r', u'\n');
     s.replace(u'\t', u' ');
-    const QStringList paragraphs = s.split(u'\n');
-    const auto widest = [&](const ReportFont &f) {
-        int w = 0;
-        for (const QString &p : paragraphs)
-            w = std::max(w, m_measurer.width(f, p));
-        return w;
-    };
-    const int full = widest(pe.font);
-    if (full <= limit)
-        return pe.font;
-    // Widths follow the size closely: start from the proportional size, then
-    // step down a tenth of a point while hinting or rounding still overflows.
-    constexpr int SmallestTenths = 10;
-    int tenths = std::max(SmallestTenths, static_cast<int>(std::floor(pe.font.points * 10.0 * limit / full)));
-    ReportFont font = pe.font;
-    font.points = tenths / 10.0;
-    while (tenths > SmallestTenths && widest(font) > limit) {
-        --tenths;
-        font.points = tenths / 10.0;
-    }
-    const TextMeasurer::LineMetrics big = m_measurer.lineMetrics(pe.font);
-    const TextMeasurer::LineMetrics small = m_measurer.lineMetrics(font);
-    shift = std::max(0, ((big.ascent + big.descent) - (small.ascent + small.descent)) / 2);
-    return font;
+    const TextLayout::FittedFont f = TextLayout::fitted(m_measurer, pe.font, s.split(u'\n'),
+                                                        DocUnits::fromMm(e.fitWidth), 1.0);
+    shift = f.shift;
+    return f.font;
 }
 
 void Layouter::emitText(std::vector<PageItem> &items, const PlacedElement &pe, int x, int y, const QString &text) const
@@ -385,11 +364,19 @@ void Layouter::emitText(std::vector<PageItem> &items, const PlacedElement &pe, i
     if (e.omitWhenEmpty && text.isEmpty() && pe.sum < 0)
         return;
     const DocRect box{x + pe.box.left, y + pe.box.top, pe.box.width, pe.box.height};
-    int shift = 0;
-    const ReportFont font = fittedFont(pe, text, shift);
-    TextItem t = TextLayout::layout(m_measurer, font, text, box, e.alignment, e.wordWrap, e.autoSize);
-    for (TextLine &line : t.lines)
-        line.baseline += shift;
+    // Amounts and counts are never cut: a piece of a number reads as another number.
+    const bool number = e.kind == ReportElement::Kind::Expression
+                        || (e.kind == ReportElement::Kind::FieldText && pe.field && pe.field->isNumeric());
+    TextItem t;
+    if (number && !e.autoSize) {
+        t = TextLayout::layoutNumber(m_measurer, pe.font, text, box, e.alignment, false);
+    } else {
+        int shift = 0;
+        const ReportFont font = fittedFont(pe, text, shift);
+        t = TextLayout::layout(m_measurer, font, text, box, e.alignment, e.wordWrap, e.autoSize);
+        for (TextLine &line : t.lines)
+            line.baseline += shift;
+    }
     if (!e.transparent)
         items.push_back(FillItem{t.box});
     const DocRect finalBox = t.box;

@@ -2,6 +2,8 @@
 
 #include <QTextBoundaryFinder>
 
+#include <cmath>
+
 namespace TextLayout {
 
 namespace {
@@ -187,6 +189,50 @@ TextItem layout(const TextMeasurer &measurer, const ReportFont &font, const QStr
         item.lines.push_back(std::move(line));
     }
     return item;
+}
+
+FittedFont fitted(const TextMeasurer &measurer, const ReportFont &font, const QStringList &lines, int width,
+                  double smallest)
+{
+    const auto widest = [&](const ReportFont &f) {
+        int w = 0;
+        for (const QString &l : lines)
+            w = std::max(w, measurer.width(f, l));
+        return w;
+    };
+    const int full = widest(font);
+    if (full <= width)
+        return {font, 0, true};
+    // Widths follow the size closely: start from the proportional size, then
+    // step down a tenth of a point while hinting or rounding still overflows.
+    const int smallestTenths = static_cast<int>(std::ceil(smallest * 10.0 - 1e-9));
+    int tenths = std::max(smallestTenths, static_cast<int>(std::floor(font.points * 10.0 * width / full)));
+    ReportFont f = font;
+    f.points = tenths / 10.0;
+    while (tenths > smallestTenths && widest(f) > width) {
+        --tenths;
+        f.points = tenths / 10.0;
+    }
+    const TextMeasurer::LineMetrics big = measurer.lineMetrics(font);
+    const TextMeasurer::LineMetrics small = measurer.lineMetrics(f);
+    const int shift = std::max(0, ((big.ascent + big.descent) - (small.ascent + small.descent)) / 2);
+    return {f, shift, widest(f) <= width};
+}
+
+TextItem layoutNumber(const TextMeasurer &measurer, const ReportFont &font, const QString &text, DocRect box,
+                      TextAlignment alignment, bool autoSize)
+{
+    if (autoSize || text.isEmpty() || text.contains(u'\n'))
+        return layout(measurer, font, text, box, alignment, false, autoSize);
+    const FittedFont f = fitted(measurer, font, {text}, box.width, font.points * SmallestNumberScale);
+    if (f.fits) {
+        TextItem item = layout(measurer, f.font, text, box, alignment, false, false);
+        for (TextLine &line : item.lines)
+            line.baseline += f.shift;
+        return item;
+    }
+    const int mark = std::max(1, measurer.width(font, QStringLiteral("#")));
+    return layout(measurer, font, QString(std::max(1, box.width / mark), u'#'), box, alignment, false, false);
 }
 
 } // namespace TextLayout

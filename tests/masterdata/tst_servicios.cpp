@@ -259,8 +259,8 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("price");
         QTest::addColumn<QString>("named");
-        QTest::newRow("name too long") << QString(51, u'x') << "10" << "Nombre";
         QTest::newRow("price that does not convert") << "Bar" << "1,2,3" << "Precio";
+        QTest::newRow("price beyond the largest amount") << "Bar" << "900000000000000" << "debe estar entre";
     }
 
     void refusedPostKeepsPanelOpen()
@@ -282,6 +282,23 @@ private slots:
         QCOMPARE(answers.titles(), QStringList{QStringLiteral("Administración de Hotel")});
         QVERIFY2(answers.texts().constFirst().contains(named), qPrintable(answers.texts().constFirst()));
         QCOMPARE(storedServices(), initialServices());
+    }
+
+    // A name longer than its column cannot be typed: it stops at 50 characters
+    // and posts; an amount the documents carry posts too.
+    void typingStopsAtTheColumn()
+    {
+        DialogAnswers answers;
+        showModalAnd(&w(), [&] {
+            click(w().DBNavigator1, RecordNavigator::Insert);
+            QTest::keyClicks(w().DBEdit2, QString(60, u'z'));
+            QCOMPARE(w().DBEdit2->text(), QString(50, u'z'));
+            QTest::keyClicks(w().DBEdit3, QStringLiteral("99999999,99"));
+            click(w().DBNavigator2, RecordNavigator::Post);
+            QVERIFY(browsing());
+        });
+        QVERIFY(answers.boxes().isEmpty());
+        QVERIFY(storedServices().contains(QString(50, u'z') + QStringLiteral("=999999999900")));
     }
 
     void pendingEditSurvivesClosing()

@@ -107,6 +107,76 @@ private slots:
         QTest::newRow("separator in money") << "Precio" << "," << "1234,50,";
         QTest::newRow("letter in money") << "Precio" << "x" << "1234,50";
         QTest::newRow("letter in text") << "Nombre" << "x" << "Doblex";
+        // Only the ten digits convert; other scripts' digits are refused like letters.
+        QTest::newRow("Arabic-Indic digit in a whole number") << "Capacidad" << QString(QChar(0x0663)) << "2";
+        QTest::newRow("Devanagari digit in money") << "Precio" << QString(QChar(0x0969)) << "1234,50";
+        QTest::newRow("full-width digit in money") << "Precio" << QString(QChar(0xFF13)) << "1234,50";
+        QTest::newRow("Arabic-Indic digit in text") << "Nombre" << QString(QChar(0x0663))
+                                                    << QStringLiteral("Doble") + QChar(0x0663);
+    }
+
+    void storedValuesShowWhole_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("price longer than its limit") << "Precio" << 8 << QVariant::fromValue(money("123456.78"))
+                                                     << "123456,78";
+        QTest::newRow("capacity of two digits") << "Capacidad" << 1 << QVariant(10) << "10";
+        QTest::newRow("name longer than its limit") << "Nombre" << 3 << QVariant(QStringLiteral("Doble")) << "Doble";
+    }
+
+    // The limit is on typing: what the field holds shows whole, and a record
+    // accepted without touching the edit keeps it.
+    void storedValuesShowWhole()
+    {
+        QFETCH(QString, field);
+        QFETCH(int, limit);
+        QFETCH(QVariant, value);
+        QFETCH(QString, shown);
+        Cursor &types = *m_dm->TTiposDeHabitacion;
+        types.edit();
+        types.setValue(field, value);
+        types.post();
+        const QVariant stored = m_db->scalar(QStringLiteral("SELECT %1 FROM TiposDeHabitacion").arg(field));
+        auto *edit = place<BoundEdit>(m_dm->DTiposDeHabitacion, field);
+        edit->setMaxLength(limit);
+        QCOMPARE(edit->text(), shown);
+        // Typing more is refused; after a deletion there is room again.
+        QTest::keyClick(edit, Qt::Key_End);
+        QTest::keyClicks(edit, QStringLiteral("7"));
+        QCOMPARE(edit->text(), shown);
+        types.post();
+        focusElsewhere();
+        QCOMPARE(m_db->scalar(QStringLiteral("SELECT %1 FROM TiposDeHabitacion").arg(field)), stored);
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_End);
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QCOMPARE(edit->text(), shown.chopped(1));
+        edit->setMaxLength(int(shown.size()));
+        QTest::keyClicks(edit, QStringLiteral("7"));
+        QCOMPARE(edit->text(), shown.chopped(1) + u'7');
+    }
+
+    void largestAmounts_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<qlonglong>("stored");
+        QTest::newRow("the largest") << "99999999,99" << 999999999900LL;
+        QTest::newRow("the largest below zero") << "-99999999,99" << -999999999900LL;
+        QTest::newRow("a plain large price") << "45000000" << 450000000000LL;
+    }
+
+    void largestAmounts()
+    {
+        QFETCH(QString, typed);
+        QFETCH(qlonglong, stored);
+        auto *edit = place<BoundEdit>(m_dm->DTiposDeHabitacion, QStringLiteral("Precio"));
+        edit->selectAll();
+        QTest::keyClicks(edit, typed);
+        m_dm->TTiposDeHabitacion->post();
+        QCOMPARE(m_db->scalar(QStringLiteral("SELECT Precio FROM TiposDeHabitacion")).toLongLong(), stored);
     }
 
     void numericKeysAreFiltered()
@@ -117,7 +187,13 @@ private slots:
         auto *edit = place<BoundEdit>(m_dm->DTiposDeHabitacion, field);
         m_dm->TTiposDeHabitacion->edit();
         QTest::keyClick(edit, Qt::Key_End);
-        QTest::keyClicks(edit, typed);
+        for (QChar ch : typed) {
+            // QTest types only Latin-1; other characters come as a keyboard sends them.
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(edit, &press);
+            QApplication::sendEvent(edit, &release);
+        }
         QCOMPARE(edit->text(), shown);
     }
 
@@ -208,6 +284,13 @@ private slots:
         // The message ends in a quote, which comes before the full stop: none is added.
         QTest::newRow("whole number") << "Capacidad" << "1-" << "'1-' is not a valid integer value for field 'Capacidad'";
         QTest::newRow("money") << "Precio" << "1-2" << "'1-2' is not a valid floating point value for field 'Precio'";
+        // Amounts beyond what the documents add up exactly are refused by name.
+        const QString tooLarge = QStringLiteral(
+            "El importe '%1' no es válido para el campo 'Precio': debe estar entre -99.999.999,99 y 99.999.999,99.");
+        QTest::newRow("money just beyond the largest") << "Precio" << "99999999,991" << tooLarge.arg("99999999,991");
+        QTest::newRow("money of nine digits") << "Precio" << "100000000" << tooLarge.arg("100000000");
+        QTest::newRow("money far too large") << "Precio" << "900000000000000" << tooLarge.arg("900000000000000");
+        QTest::newRow("money too large below zero") << "Precio" << "-100000000" << tooLarge.arg("-100000000");
     }
 
     void conversionErrorOnFocusLoss()

@@ -592,6 +592,80 @@ private slots:
         }
     }
 
+    void numberLayout_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("widthChars"); // of 10 pt, 2 mm each
+        QTest::addColumn<double>("points");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("fits") << "$ 123,45" << 10 << 10.0 << "$ 123,45";
+        QTest::newRow("fills the box exactly") << "1234567890" << 10 << 10.0 << "1234567890";
+        QTest::newRow("a little wider: a smaller size") << "$ 1234567,89" << 10 << 8.3 << "$ 1234567,89";
+        QTest::newRow("the size steps down by tenths of a point") << "$ 1234567890" << 9 << 7.5 << "$ 1234567890";
+        QTest::newRow("far wider: a row of marks") << "$ 123456789012,34" << 10 << 10.0 << "##########";
+        QTest::newRow("an error mark too wide") << "#¡NUM!" << 3 << 10.0 << "###";
+    }
+
+    // A number is never broken or cut: a piece of it reads as another number.
+    void numberLayout()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, widthChars);
+        QFETCH(double, points);
+        QFETCH(QString, printed);
+        const FixedTextMeasurer m;
+        const DocRect box{1000, 3000, widthChars * 200, 500};
+        const TextItem t = TextLayout::layoutNumber(m, ReportFont(), text, box, TextAlignment::Right, false);
+        QCOMPARE(t.lines.size(), size_t(1));
+        QCOMPARE(t.lines[0].text, printed);
+        QCOMPARE(t.text, printed);
+        QCOMPARE(t.font.points, points);
+        QVERIFY(t.lines[0].width <= box.width);
+        QCOMPARE(t.lines[0].x, box.right() - t.lines[0].width);
+        QVERIFY(!t.clip);
+        QCOMPARE(t.box, box);
+    }
+
+    void numbersInDocuments_data()
+    {
+        QTest::addColumn<QVariant>("price");
+        QTest::addColumn<QString>("unitPrice");
+        QTest::addColumn<QString>("lineTotal");
+        QTest::newRow("the largest price a user types, 999 times") << cash("99999999.99") << "$ 99.999.999,99"
+                                                                  << "$ 99899999990,01";
+        QTest::newRow("a total beyond the money type") << cash("900000000000000") << "$ 900.000.000.000.000,00"
+                                                       << "#¡NUM!";
+    }
+
+    // In a document the amounts print whole (smaller when needed) or as marks,
+    // never as a piece that reads as another amount.
+    void numbersInDocuments()
+    {
+        QFETCH(QVariant, price);
+        QFETCH(QString, unitPrice);
+        QFETCH(QString, lineTotal);
+        MemoryCursor c(QStringLiteral("Consumos"));
+        c.addField(QStringLiteral("Cantidad"), Field::Kind::Integer);
+        c.addField(QStringLiteral("Precio"), Field::Kind::Money).setCurrency(true);
+        c.addRow({whole(999), price});
+        c.open();
+        ReportDefinition def;
+        def.mainCursor = &c;
+        def.detail = ReportBand(10);
+        def.detail->add(ReportElement::fieldText(nullptr, QStringLiteral("Precio"), {0, 0, 25.7, 5.3})
+                            .withAlignment(TextAlignment::Right));
+        def.detail->add(ReportElement::expressionText(QStringLiteral("Cantidad*Precio"), {30, 0, 25.8, 5.3},
+                                                      QStringLiteral("$ 0.00"))
+                            .withAlignment(TextAlignment::Right));
+        const QStringList texts = produce(def).pageTexts(0);
+        QCOMPARE(texts.size(), 2);
+        for (int i = 0; i < 2; ++i) {
+            const QString whole = i == 0 ? unitPrice : lineTotal;
+            QVERIFY2(texts[i] == whole || (!texts[i].isEmpty() && texts[i] == QString(texts[i].size(), u'#')),
+                     qPrintable(texts[i]));
+        }
+    }
+
     void alignmentAndAutoSize_data()
     {
         QTest::addColumn<int>("alignment");
