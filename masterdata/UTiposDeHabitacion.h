@@ -65,7 +65,8 @@ public slots:
     // Asks first; any failure of the delete shows one fixed message and keeps the row.
     void btEliminarClick();
     // Loads the chosen picture into the photo of the record being edited; it is
-    // stored on the next accept (BMP bytes, or empty for any other kind).
+    // stored on the next accept, as a bitmap of what shows (see BoundImage). A
+    // file that cannot be read is refused and the photo stays as it was.
     void dbImgFotoClick();
 
 private:

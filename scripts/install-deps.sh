@@ -10,6 +10,7 @@ packages=(
     xvfb xauth poppler-utils strace libxcb1-dev
     libsqlite3-dev
     dpkg-dev file lintian desktop-file-utils appstream xdotool
+    libemf2svg-dev libwmf-dev fonts-urw-base35
     clang libclang-rt-14-dev
 )
 

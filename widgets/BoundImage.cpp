@@ -3,11 +3,10 @@
 #include "Cursor.h"
 #include "DataError.h"
 #include "Database.h"
+#include "PictureFile.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -32,19 +31,7 @@ void BoundImage::setKeepAspect(bool keep)
 
 QByteArray BoundImage::bitmapBytes(const QImage &image)
 {
-    QImage flat(image.size(), QImage::Format_RGB32);
-    flat.fill(Qt::white);
-    {
-        QPainter p(&flat);
-        p.drawImage(0, 0, image);
-    }
-    if (flat.width() > MaxBitmapWidth || flat.height() > MaxBitmapHeight)
-        flat = flat.scaled(MaxBitmapWidth, MaxBitmapHeight, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    flat.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP");
-    return bytes;
+    return PictureFile::toBitmap(image, largest());
 }
 
 void BoundImage::refresh()
@@ -76,27 +63,26 @@ const QImage &BoundImage::picture() const
 void BoundImage::loadPicture(const QString &path)
 {
     Database::refuseDatabaseFile(path);
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    const QByteArray format = suffix == u"jpg" ? QByteArrayLiteral("jpeg") : suffix.toLatin1();
-    if (suffix.isEmpty() || !QImageReader::supportedImageFormats().contains(format))
-        throw DataError(QStringLiteral("Unknown picture file extension (.%1)").arg(suffix));
-    QImageReader reader(path, format);
-    reader.setDecideFormatFromContent(false);
-    const QImage image = reader.read();
+    QString error;
+    const QImage image = PictureFile::read(path, largest(), &error);
     if (image.isNull())
-        throw DataError(QStringLiteral("The picture '%1' cannot be read: %2").arg(QFileInfo(path).fileName(), reader.errorString()));
+        throw DataError(error);
 
     Field *f = field();
     if (f && f->cursor().isEditing()) {
-        QVariant stored;
-        if (m_convert) {
-            stored = bitmapBytes(image);
-        } else if (format == "bmp" || format == "dib") {
+        // What is stored is what shows: a bitmap that fits as it is (unless
+        // every picture is converted), any other picture as a 24-bit bitmap of
+        // what was read; never an empty photo.
+        QByteArray stored;
+        const QString suffix = QFileInfo(path).suffix().toLower();
+        if (!m_convert && (suffix == u"bmp" || suffix == u"dib")) {
             QFile file(path);
             if (!file.open(QIODevice::ReadOnly))
                 throw DataError(QStringLiteral("The picture '%1' cannot be read: %2").arg(QFileInfo(path).fileName(), file.errorString()));
             stored = file.readAll();
         }
+        if (!PictureFile::isBitmapWithin(stored, largest()))
+            stored = bitmapBytes(image);
         m_pending = true;
         f->setValue(stored);
     }

@@ -11,9 +11,10 @@ class Field;
 // empty field or bytes that are no picture), stretched to the control when asked.
 // loadPicture() puts a picture file into it while the cursor is editing: the
 // record counts as changed and the picture shows at once; the field then holds
-// the file's bytes when the file is a Windows bitmap and is empty for any other
-// kind of picture, unless the control converts every picture to a bitmap. The
-// kind is chosen by the file's extension.
+// a Windows bitmap of it: the file's own bytes when it is a bitmap that fits
+// 1024 x 768 (unless the control converts every picture), otherwise the
+// bitmapBytes() of the picture read (metafiles drawn, large pictures scaled
+// down). The kind is chosen by the file's extension (PictureFile).
 class BoundImage : public QFrame
 {
     Q_OBJECT
@@ -27,7 +28,7 @@ public:
     void setStretch(bool stretch);
     // Stretched pictures keep their proportions, centred in the control.
     void setKeepAspect(bool keep);
-    // loadPicture() stores every kind of picture, as bitmapBytes() of it.
+    // loadPicture() stores every picture as bitmapBytes() of it, bitmaps too.
     void setConvertToBitmap(bool convert) { m_convert = convert; }
 
     // A picture as the bytes of a 24-bit Windows bitmap file: transparent parts
@@ -35,6 +36,7 @@ public:
     static QByteArray bitmapBytes(const QImage &image);
     static constexpr int MaxBitmapWidth = 1024;
     static constexpr int MaxBitmapHeight = 768;
+    static constexpr QSize largest() { return {MaxBitmapWidth, MaxBitmapHeight}; }
 
     // Throws DataError for an unknown extension or unreadable contents; the
     // control then keeps the picture it had.

@@ -2,9 +2,9 @@
 
 #include "Database.h"
 #include "FileIcons.h"
+#include "PictureFile.h"
 
 #include <QGridLayout>
-#include <QImageReader>
 #include <QLabel>
 
 PictureDialog::PictureDialog(QWidget *parent) : QFileDialog(parent)
@@ -52,19 +52,11 @@ QString PictureDialog::choose()
 // only at the size shown keeps large photos cheap to browse.
 void PictureDialog::showPreview(const QString &path)
 {
-    if (Database::isDatabaseFile(path)) {
+    if (Database::isDatabaseFile(path) || PictureFile::kindOf(path) == PictureFile::Kind::Unknown) {
         m_preview->clear();
         return;
     }
-    QImageReader reader(path);
-    QSize size = reader.size();
-    const QSize box = m_preview->contentsRect().size();
-    if (size.isValid()) {
-        size.scale(box, Qt::KeepAspectRatio);
-        if (size.width() < reader.size().width())
-            reader.setScaledSize(size);
-    }
-    const QImage image = reader.read();
-    m_preview->setPixmap(image.isNull() ? QPixmap()
-                                        : QPixmap::fromImage(image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    QString error;
+    const QImage image = PictureFile::read(path, m_preview->contentsRect().size(), &error);
+    m_preview->setPixmap(image.isNull() ? QPixmap() : QPixmap::fromImage(image));
 }

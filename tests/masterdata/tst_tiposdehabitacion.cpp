@@ -2,6 +2,7 @@
 #include "BoundImage.h"
 #include "BoundMemo.h"
 #include "DataGrid.h"
+#include "Metafiles.h"
 #include "Regional.h"
 #include "Startup.h"
 #include "TestDatabase.h"
@@ -201,10 +202,10 @@ private slots:
 
     void refusedPostKeepsEditFace()
     {
-        DialogAnswers answers(QStringLiteral("OK"));
         // Names are cut to their column while typed; the file refuses this one.
         m_db->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON TiposDeHabitacion WHEN NEW.Nombre = 'Nadie' "
                                   "BEGIN SELECT RAISE(ABORT, 'Nombre not taken'); END"));
+        DialogAnswers answers(QStringLiteral("OK"));
         showModalAnd(&w(), [&] {
             QTest::mouseClick(w().btAgregar, Qt::LeftButton);
             QTest::keyClicks(w().DBEdit1, QStringLiteral("Nadie"));
@@ -253,48 +254,83 @@ private slots:
     void photo_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::addColumn<QByteArray>("format");
-        QTest::addColumn<bool>("kept");
-        QTest::newRow("bitmap") << "photo.bmp" << QByteArray("BMP") << true;
-        QTest::newRow("bitmap, upper-case extension") << "PHOTO.BMP" << QByteArray("BMP") << true;
-        QTest::newRow("JPEG") << "photo.jpg" << QByteArray("JPEG") << false;
-        QTest::newRow("icon") << "photo.ico" << QByteArray("ICO") << false;
-        QTest::newRow("TIFF") << "photo.tif" << QByteArray("TIFF") << false;
+        QTest::addColumn<QByteArray>("format"); // "EMF" and "WMF": a metafile
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QSize>("stored");
+        QTest::addColumn<bool>("asItIs"); // the file's own bytes are stored
+        const QSize small(40, 30);
+        QTest::newRow("bitmap") << "photo.bmp" << QByteArray("BMP") << small << small << true;
+        QTest::newRow("bitmap, upper-case extension") << "PHOTO.BMP" << QByteArray("BMP") << small << small << true;
+        QTest::newRow("bitmap larger than 1024 x 768") << "large.bmp" << QByteArray("BMP") << QSize(2048, 1024)
+                                                       << QSize(1024, 512) << false;
+        QTest::newRow("JPEG") << "photo.jpg" << QByteArray("JPEG") << small << small << false;
+        QTest::newRow("JPEG larger than 1024 x 768") << "large.jpeg" << QByteArray("JPEG") << QSize(1200, 1600)
+                                                     << QSize(576, 768) << false;
+        QTest::newRow("icon") << "photo.ico" << QByteArray("ICO") << small << small << false;
+        QTest::newRow("TIFF") << "photo.tif" << QByteArray("TIFF") << small << small << false;
+        QTest::newRow("enhanced metafile") << "drawing.emf" << QByteArray("EMF") << QSize(240, 160) << QSize(240, 160)
+                                           << false;
+        QTest::newRow("Windows metafile") << "drawing.wmf" << QByteArray("WMF") << QSize(240, 160) << QSize(240, 160)
+                                          << false;
     }
 
-    // The picture shows at once; on accept a bitmap is stored byte for byte and
-    // any other kind empties the photo.
+    // The picture shows at once; on accept the row keeps a bitmap of what
+    // showed: a bitmap that fits as it is, anything else as a 24-bit bitmap,
+    // scaled down to fit 1024 x 768.
     void photo()
     {
         QFETCH(QString, file);
         QFETCH(QByteArray, format);
-        QFETCH(bool, kept);
-        const QString path = pictureFile(file, format);
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        const QByteArray bytes = f.readAll();
-        const QImage image = QImage::fromData(bytes).convertToFormat(QImage::Format_RGB32);
+        QFETCH(QSize, size);
+        QFETCH(QSize, stored);
+        QFETCH(bool, asItIs);
+        const bool metafile = format == "EMF" || format == "WMF";
+        QByteArray bytes;
+        if (metafile)
+            bytes = format == "EMF" ? Metafiles::enhanced(size, Metafiles::sampleShapes(size))
+                                    : Metafiles::windows(size, Metafiles::sampleShapes(size));
+        else
+            bytes = encoded(sample(size.width(), size.height(), Qt::darkCyan), format);
+        const QString path = m_files->filePath(file);
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(bytes);
+        }
         goTo(QStringLiteral("Doble"));
         DialogAnswers answers;
+        QImage seen;
         showModalAnd(&w(), [&] {
             QCOMPARE(shown(), QImage::fromData(m_originalPhoto).convertToFormat(QImage::Format_RGB32));
             QTest::mouseClick(w().btModificar, Qt::LeftButton);
             choosePicture(path);
-            QCOMPARE(shown(), image);
+            seen = shown();
             QVERIFY(types().isModified());
             QTest::mouseClick(w().btAceptar, Qt::LeftButton);
             QVERIFY(browseFace());
         });
         QVERIFY(answers.boxes().isEmpty());
-        const QVariant stored = storedPhoto(QStringLiteral("Doble"));
-        if (kept)
-            QCOMPARE(stored.toByteArray(), bytes);
+        const QByteArray kept = storedPhoto(QStringLiteral("Doble")).toByteArray();
+        QVERIFY(kept.startsWith("BM"));
+        if (asItIs)
+            QCOMPARE(kept, bytes);
         else
-            QVERIFY(stored.isNull());
+            QCOMPARE(quint8(kept[28]) | (quint8(kept[29]) << 8), 24); // bits per pixel
+        const QImage back = QImage::fromData(kept).convertToFormat(QImage::Format_RGB32);
+        QVERIFY2(qAbs(back.width() - stored.width()) <= 1 && qAbs(back.height() - stored.height()) <= 1,
+                 qPrintable(QStringLiteral("%1 x %2").arg(back.width()).arg(back.height())));
+        // What is stored is what was shown.
+        QCOMPARE(back.size(), seen.size());
+        if (metafile) {
+            QCOMPARE(QColor(back.pixel(back.width() / 10, back.height() / 10)), QColor(Qt::blue));
+            QCOMPARE(QColor(back.pixel(back.width() / 2, back.height() / 2)), QColor(Qt::red));
+        } else {
+            QCOMPARE(back, seen);
+        }
         // Coming back to the row shows what was stored.
         goTo(QStringLiteral("Suite"));
         goTo(QStringLiteral("Doble"));
-        QCOMPARE(shown(), kept ? image : QImage());
+        QCOMPARE(shown(), back);
     }
 
     void photoNotLoaded_data()
@@ -302,8 +338,10 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("errors");
         QTest::newRow("dialog cancelled") << QString() << 0;
-        QTest::newRow("metafile") << "drawing.wmf" << 1;
-        QTest::newRow("enhanced metafile") << "drawing.emf" << 1;
+        QTest::newRow("text named as a metafile") << "drawing.wmf" << 1;
+        QTest::newRow("text named as an enhanced metafile") << "drawing.emf" << 1;
+        QTest::newRow("metafile cut short") << "cut.wmf" << 1;
+        QTest::newRow("enhanced metafile cut short") << "cut.emf" << 1;
         QTest::newRow("damaged bitmap") << "damaged.bmp" << 1;
         QTest::newRow("no extension") << "photo" << 1;
     }
@@ -314,7 +352,16 @@ private slots:
     {
         QFETCH(QString, file);
         QFETCH(int, errors);
-        const QString path = file.isEmpty() ? QString() : pictureFile(file, QByteArray());
+        QString path = file.isEmpty() ? QString() : pictureFile(file, QByteArray());
+        if (file.startsWith(u"cut")) {
+            // A real metafile whose records stop half-way.
+            const QSize size(80, 60);
+            const QByteArray whole = file.endsWith(u"emf") ? Metafiles::enhanced(size, Metafiles::sampleShapes(size))
+                                                           : Metafiles::windows(size, Metafiles::sampleShapes(size));
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(whole.left(whole.size() / 3));
+        }
         goTo(QStringLiteral("Doble"));
         DialogAnswers answers(QStringLiteral("OK"));
         showModalAnd(&w(), [&] {
