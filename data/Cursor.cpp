@@ -1252,6 +1252,20 @@ void Cursor::post()
     emitMoved();
 }
 
+bool Cursor::hideCurrentIfFilteredOut()
+{
+    checkActive();
+    if (isEditing() || m_viewIsAll || m_current < 0 || passesView(*viewRow(m_current)))
+        return false;
+    const int index = m_current;
+    m_view.erase(m_view.begin() + index);
+    const int n = viewCount();
+    setCurrent(std::min(index, n - 1), n == 0, n == 0);
+    emit rowRemoved(index);
+    emitMoved();
+    return true;
+}
+
 void Cursor::cancel()
 {
     checkActive();

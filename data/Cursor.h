@@ -105,6 +105,12 @@ public:
     void cancel();
     void remove();
     bool isModified() const { return m_modified; }
+    // A posted record stays visible even when it no longer passes the filter or
+    // the master link. This makes the current record leave the visible rows
+    // when it no longer belongs; the row that followed it (at the end, the one
+    // before) becomes current. Returns whether it left; nothing happens while
+    // editing.
+    bool hideCurrentIfFilteredOut();
     // Ends any editing: posts a changed record, cancels an unchanged one.
     void checkBrowseMode();
 

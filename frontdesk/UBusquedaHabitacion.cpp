@@ -4,6 +4,7 @@
 #include "DatePicker.h"
 #include "DateTimes.h"
 #include "Guard.h"
+#include "ListBox.h"
 #include "LookupCombo.h"
 #include "MessageDialog.h"
 #include "NumberMask.h"
@@ -93,17 +94,11 @@ TFBusquedaHabitacion::TFBusquedaHabitacion(QWidget *parent) : FormWindow(parent)
     gbSeleccion = Widgets::groupBox(this, QStringLiteral("Selección de Habitación "), QRect(4, 121, 338, 190));
     gbSeleccion->setObjectName(QStringLiteral("gbSeleccion"));
     Label2 = Widgets::label(gbSeleccion, QStringLiteral("Habitaciones Libres"), 10, 23);
-    lbxHabLibres = new QListWidget(gbSeleccion);
+    lbxHabLibres = new ListBox(gbSeleccion);
     lbxHabLibres->setObjectName(QStringLiteral("lbxHabLibres"));
     lbxHabLibres->setGeometry(10, 39, 115, 140);
-    lbxHabLibres->setSortingEnabled(false);
-    lbxHabLibres->setSelectionMode(QAbstractItemView::SingleSelection);
     // Three columns filled from the top down, scrolling sideways.
-    lbxHabLibres->setFlow(QListView::TopToBottom);
-    lbxHabLibres->setWrapping(true);
-    lbxHabLibres->setUniformItemSizes(true);
-    lbxHabLibres->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    lbxHabLibres->setGridSize(QSize((115 - 2 * lbxHabLibres->frameWidth()) / 3, 13));
+    lbxHabLibres->setColumns(3, 13);
     Label3 = Widgets::label(gbSeleccion, QStringLiteral("Responsable"), 135, 23);
     dblcbxHuesped = new LookupCombo(gbSeleccion);
     dblcbxHuesped->setObjectName(QStringLiteral("dblcbxHuesped"));
@@ -209,6 +204,14 @@ void TFBusquedaHabitacion::dblcbxTipoHabitacionClick()
             price = stored.value<Money>();
     }
     lblCostoDia->setText(NumberMask::format(price, PriceMask));
+    // The free rooms listed belong to the type searched; once another type is
+    // chosen they would be booked at its price, so they go until a new search.
+    if (lbxHabLibres->count() > 0) {
+        const QVariant listedType = DM->THabitaciones->lookup(QStringLiteral("NroHabitacion"),
+                                                              lbxHabLibres->item(0)->text(), QStringLiteral("idTipo"));
+        if (!key.isValid() || !listedType.isValid() || listedType.toLongLong() != key.toLongLong())
+            lbxHabLibres->clear();
+    }
     CalcularTarifa();
 }
 
@@ -284,6 +287,9 @@ void TFBusquedaHabitacion::btHuespedesClick()
 {
     FHuespedes->ShowModal();
     Cursor &guests = *DM->THuespedes;
+    // A guest still being typed when the window closed is posted first, so
+    // that it has its key and becomes the responsible guest.
+    guests.checkBrowseMode();
     dblcbxHuesped->setKeyValue(guests.isEmpty() ? qint64(0) : guests.fieldByName(QStringLiteral("IdHuesped")).asInteger());
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "FormWindow.h"
+#include "ListBox.h"
 
 class DatePicker;
 class LookupCombo;
 class QGroupBox;
 class QLabel;
-class QListWidget;
 class QPushButton;
 
 // The booking dialog: lists the rooms of one type that are free over a range of
@@ -41,7 +41,7 @@ public:
     QPushButton *btBuscar;
     QGroupBox *gbSeleccion;
     QLabel *Label2;
-    QListWidget *lbxHabLibres;
+    ListBox *lbxHabLibres;
     QLabel *Label3;
     LookupCombo *dblcbxHuesped;
     QPushButton *btHuespedes;
@@ -62,6 +62,8 @@ public slots:
     // overlapping the days shown is refused with its own message.
     void btReservarClick(QObject *Sender);
     void btHuespedesClick();
+    // Shows the chosen type's daily price; a free-room list of another type
+    // is emptied, so that a room is always booked at its own type's price.
     void dblcbxTipoHabitacionClick();
     void dtpDesdeChange();
     void dtpHastaChange();

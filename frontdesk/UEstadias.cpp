@@ -45,7 +45,8 @@ TFEstadias::TFEstadias(QWidget *parent) : FormWindow(parent)
     dbllbxHabitaciones->setObjectName(QStringLiteral("dbllbxHabitaciones"));
     dbllbxHabitaciones->setFont(Widgets::windowFont(false));
     dbllbxHabitaciones->setListSource(DM->DEstadias);
-    dbllbxHabitaciones->setKeyField(QStringLiteral("IdHabitacion"));
+    // One line per stay: two stays of one room are two lines, each choosing its own.
+    dbllbxHabitaciones->setKeyField(QStringLiteral("IdEstadia"));
     dbllbxHabitaciones->setListFields(QStringLiteral("Habitacion"));
     auto *roomsLayout = new QVBoxLayout(GroupBox3);
     roomsLayout->setContentsMargins(5, 1, 5, 5);
@@ -209,6 +210,11 @@ void TFEstadias::btFacturarClick()
     stays.edit();
     stays.setValue(QStringLiteral("Estado"), QStringLiteral("Facturada"));
     postStay();
+    // Invoiced, the stay leaves the list at once; the next one is chosen.
+    if (stays.hideCurrentIfFilteredOut() && !stays.isEmpty()) {
+        dbllbxHabitaciones->setKeyValue(stays.value(QStringLiteral("IdEstadia")));
+        dbllbxHabitacionesClick();
+    }
 }
 
 void TFEstadias::btAgregarClick()

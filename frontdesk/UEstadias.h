@@ -64,7 +64,8 @@ public slots:
     void btEliminarClick();
     void btConsumosClick();
     // Previews the invoice, then marks the stay "Facturada" whatever the user
-    // did in the preview.
+    // did in the preview; the stay then leaves the list, and the next one is
+    // chosen as a click on it would.
     void btFacturarClick();
     void btAgregarClick();
 

@@ -115,6 +115,8 @@ void TFReservas::btAgregarClick()
 void TFReservas::btAsignarSinReservaClick()
 {
     FBusquedaHabitacion->AgregarEstadia();
+    // The stay just booked is occupied, not pending: it is not listed here.
+    DM->TEstadias->hideCurrentIfFilteredOut();
 }
 
 void TFReservas::btAsignarClick()
@@ -131,6 +133,8 @@ void TFReservas::btAsignarClick()
     stays.edit();
     stays.setValue(QStringLiteral("Estado"), QStringLiteral("Ocupada"));
     stays.post();
+    // No longer pending: it leaves the list at once, the next one current.
+    stays.hideCurrentIfFilteredOut();
 }
 
 void TFReservas::btEliminarClick()

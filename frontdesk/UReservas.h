@@ -35,7 +35,9 @@ public:
 
 public slots:
     void btAgregarClick();
+    // The occupied stay booked here is not pending: it is not listed.
     void btAsignarSinReservaClick();
+    // The assigned stay leaves the list at once; the next one becomes current.
     void btAsignarClick();
     void btEliminarClick();
 };

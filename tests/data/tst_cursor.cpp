@@ -516,6 +516,61 @@ private slots:
         QCOMPARE(FilterExpression::quoted(QStringLiteral("O'Brien")), QStringLiteral("'O''Brien'"));
     }
 
+    void hidingAPostedRowThatNoLongerBelongs_data()
+    {
+        QTest::addColumn<QString>("changed");  // the guest whose name changes
+        QTest::addColumn<QString>("name");     // its new name
+        QTest::addColumn<bool>("hidden");
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QString>("current");
+        QTest::newRow("a row in the middle: the next one is current") << "Bea" << "Beto" << true
+                                                                      << QStringList({"Ana", "Carla"}) << "Carla";
+        QTest::newRow("the last row: the one before is current") << "Carla" << "Zoe" << true
+                                                                 << QStringList({"Ana", "Bea"}) << "Bea";
+        QTest::newRow("the only row left") << "only" << "Zoe" << true << QStringList() << "";
+        QTest::newRow("a row that still belongs stays") << "Bea" << "Bianca" << false
+                                                        << QStringList({"Ana", "Bianca", "Carla"}) << "Bianca";
+    }
+
+    // A posted row stays shown until asked: then it leaves if it no longer
+    // passes the filter, and its neighbour becomes current.
+    void hidingAPostedRowThatNoLongerBelongs()
+    {
+        QFETCH(QString, changed);
+        QFETCH(QString, name);
+        QFETCH(bool, hidden);
+        QFETCH(QStringList, listed);
+        QFETCH(QString, current);
+        const QStringList guests = changed == u"only" ? QStringList({"Ana"}) : QStringList({"Ana", "Bea", "Carla"});
+        for (const QString &g : guests)
+            m_db->addGuest(g);
+        m_db->addGuest(QStringLiteral("Bruno"));
+        openModule();
+        Cursor &c = *m_dm->THuespedes;
+        c.setFilter(QStringLiteral("Nombre LIKE '*a*'"));
+        c.setFiltered(true);
+        QVERIFY(c.locate(QStringLiteral("Nombre"), changed == u"only" ? QStringLiteral("Ana") : changed));
+        c.edit();
+        c.setValue(QStringLiteral("Nombre"), name);
+        c.post();
+        QVERIFY(names(c).contains(name));
+        QSignalSpy removed(&c, &Cursor::rowRemoved);
+        QSignalSpy moved(&c, &Cursor::currentChanged);
+        QCOMPARE(c.hideCurrentIfFilteredOut(), hidden);
+        QCOMPARE(names(c), listed);
+        QCOMPARE(removed.count(), hidden ? 1 : 0);
+        QCOMPARE(moved.count(), hidden ? 1 : 0);
+        QCOMPARE(c.isEmpty() ? QString() : c.fieldByName(QStringLiteral("Nombre")).asString(), current);
+        QCOMPARE(c.atEnd(), listed.isEmpty());
+        // While editing, nothing leaves.
+        if (!c.isEmpty()) {
+            c.edit();
+            c.setValue(QStringLiteral("Nombre"), QStringLiteral("Zulema"));
+            QVERIFY(!c.hideCurrentIfFilteredOut());
+            c.cancel();
+        }
+    }
+
     // ---- master-detail -------------------------------------------------------------
 
     void masterDetailFollowsTheCurrentStay()

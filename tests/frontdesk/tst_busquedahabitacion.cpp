@@ -1,7 +1,9 @@
+#include "BoundEdit.h"
 #include "DatePicker.h"
 #include "DateTimes.h"
 #include "LookupCombo.h"
 #include "LookupDrawing.h"
+#include "RecordNavigator.h"
 #include "Startup.h"
 #include "TestDatabase.h"
 #include "TestSupport.h"
@@ -61,7 +63,8 @@ private:
 
     static TFBusquedaHabitacion &dlg() { return *FBusquedaHabitacion; }
 
-    void start(bool withTypes = true)
+    // extraRooms: more rooms of the first type, numbered from 104.
+    void start(bool withTypes = true, int extraRooms = 0)
     {
         m_db = std::make_unique<TestDatabase>();
         m_rooms.clear();
@@ -72,6 +75,8 @@ private:
             for (const char *n : {"101", "102", "103"})
                 m_rooms[QString::fromLatin1(n)] = m_db->addRoom(QString::fromLatin1(n), m_doble);
             m_rooms[QStringLiteral("201")] = m_db->addRoom(QStringLiteral("201"), m_suite);
+            for (int n = 104; n < 104 + extraRooms; ++n)
+                m_rooms[QString::number(n)] = m_db->addRoom(QString::number(n), m_doble);
         }
         m_ana = m_db->addGuest(QStringLiteral("Ana Paz"));
         m_beto = m_db->addGuest(QStringLiteral("Beto Ruiz"));
@@ -499,6 +504,124 @@ private slots:
         QCOMPARE(answers.texts(), QStringList({Failed}));
         QCOMPARE(answers.titles(), QStringList({"Error"}));
         QCOMPARE(stays(), 0);
+    }
+
+    void typeChangedAfterSearch_data()
+    {
+        QTest::addColumn<QString>("how"); // drop-down row, or the arrow key
+        QTest::addColumn<QStringList>("listed");
+        QTest::addColumn<QStringList>("tariff");
+        QTest::addColumn<QString>("booked"); // daily price written, or empty for nothing
+        QTest::newRow("another type from the drop-down") << "row 1" << QStringList() << QStringList({"200,00", "1", "200,00"})
+                                                         << QString();
+        QTest::newRow("another type with the arrow key") << "down" << QStringList()
+                                                         << QStringList({"200,00", "1", "200,00"}) << QString();
+        QTest::newRow("the same type chosen again") << "row 0" << QStringList({"101", "102", "103"})
+                                                    << QStringList({"1234,50", "1", "1234,50"}) << "12345000";
+    }
+
+    // The free rooms listed are of the type searched: choosing another type
+    // empties the list, so that no room is booked at another type's price.
+    void typeChangedAfterSearch()
+    {
+        QFETCH(QString, how);
+        QFETCH(QStringList, listed);
+        QFETCH(QStringList, tariff);
+        QFETCH(QString, booked);
+        DialogAnswers answers(booked.isEmpty() ? QStringList({QStringLiteral("OK")}) : QStringList());
+        const bool posted = openReserva([&] {
+            dlg().dblcbxHuesped->setKeyValue(m_ana);
+            search();
+            QCOMPARE(this->listed(), QStringList({"101", "102", "103"}));
+            if (how == u"down") {
+                dlg().dblcbxTipoHabitacion->setFocus();
+                QTest::keyClick(dlg().dblcbxTipoHabitacion, Qt::Key_Down);
+            } else {
+                chooseType(how.back().digitValue());
+            }
+            QCOMPARE(this->listed(), listed);
+            QCOMPARE(this->tariff(), tariff);
+            confirm();
+        });
+        QCOMPARE(posted, !booked.isEmpty());
+        if (booked.isEmpty()) {
+            QCOMPARE(answers.texts(), QStringList({Incomplete}));
+            QCOMPARE(stays(), 0);
+        } else {
+            QCOMPARE(lastStay().section(u'|', 3, 3), booked);
+        }
+    }
+
+    // Ten rows of 13 pixels fit the list's 140; the eleventh opens the second column.
+    void freeRoomListColumns()
+    {
+        stop();
+        start(true, 22);
+        openReserva([&] {
+            search();
+            QListWidget *list = dlg().lbxHabLibres;
+            QCOMPARE(list->count(), 25);
+            const QRect first = list->visualItemRect(list->item(0));
+            const QRect tenth = list->visualItemRect(list->item(9));
+            const QRect eleventh = list->visualItemRect(list->item(10));
+            QCOMPARE(first.height(), 13);
+            QCOMPARE(tenth.left(), first.left());
+            QVERIFY(tenth.bottom() < list->viewport()->height());
+            QVERIFY(eleventh.left() > first.left());
+            QCOMPARE(eleventh.top(), first.top());
+        });
+    }
+
+    // A guest typed into the guests window and left there by its close box is
+    // posted as the window closes and becomes the responsible guest.
+    void guestTypedInTheGuestsWindow()
+    {
+        DialogAnswers answers;
+        const bool posted = openReserva([&] {
+            search();
+            whenModalOpens([](QWidget *) {
+                FHuespedes->DBNavigator1->press(RecordNavigator::Insert);
+                FHuespedes->DBEdit1->setFocus();
+                QTest::keyClicks(FHuespedes->DBEdit1, QStringLiteral("Carla Sosa"));
+                FHuespedes->DBEdit2->setFocus();
+                QTest::keyClicks(FHuespedes->DBEdit2, QStringLiteral("30111222"));
+                // Closed by its close box, the guest still being typed.
+            });
+            QTest::mouseClick(dlg().btHuespedes, Qt::LeftButton);
+            QCOMPARE(dlg().dblcbxHuesped->text(), QStringLiteral("Carla Sosa"));
+            confirm();
+        });
+        QVERIFY(posted);
+        QVERIFY(answers.boxes().isEmpty());
+        const qint64 carla = m_db->scalar(QStringLiteral("SELECT IdHuesped FROM Huespedes WHERE Nombre = 'Carla Sosa' "
+                                                         "AND DNI = '30111222'"))
+                                 .toLongLong();
+        QVERIFY(carla > 0);
+        QCOMPARE(lastStay().section(u'|', 6, 6).toLongLong(), carla);
+    }
+
+    // Dates typed section by section, as a clerk types them, end as typed.
+    void typedCheckOutAcrossTheYear()
+    {
+        const int year = today().year() + 1;
+        const bool posted = openReserva([&] {
+            dlg().dblcbxHuesped->setKeyValue(m_ana);
+            dlg().findChild<DatePicker *>(QStringLiteral("dtpDesde"))->findChild<QDateEdit *>()->setDate(QDate(year, 12, 30));
+            QDateEdit *hasta = dlg().dtpHasta->findChild<QDateEdit *>();
+            dlg().dtpHasta->setFocus();
+            QTest::keyClick(hasta, Qt::Key_Home);
+            QTest::keyClicks(hasta, QStringLiteral("02"));
+            QTest::keyClick(hasta, Qt::Key_Tab);
+            QTest::keyClicks(hasta, QStringLiteral("01"));
+            QTest::keyClick(hasta, Qt::Key_Tab);
+            QTest::keyClicks(hasta, QString::number(year + 1));
+            QCOMPARE(dlg().dtpHasta->date().date(), QDate(year + 1, 1, 2));
+            QCOMPARE(dlg().lblCantDias->text(), QStringLiteral("4"));
+            search();
+            confirm();
+        });
+        QVERIFY(posted);
+        QCOMPARE(lastStay().section(u'|', 0, 2), QStringLiteral("%1-12-30 00:00:00|%2-01-02 00:00:00|4").arg(year).arg(year + 1));
     }
 
     void doubleBooking_data()

@@ -17,6 +17,7 @@
 #include "WindowTest.h"
 
 #include <QApplication>
+#include <QDateEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPointer>
@@ -101,6 +102,33 @@ private:
         QVERIFY2(row >= 0, qPrintable(number));
         const QRect r = view->visualRect(view->model()->index(row, 0));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+    }
+
+    // A line of the room list clicked, by its place.
+    static void chooseLine(int row)
+    {
+        LookupRowsView *view = w().dbllbxHabitaciones->rowsView();
+        QVERIFY(row >= 0 && row < view->model()->rowCount());
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(row, 0)).center());
+    }
+
+    // A stay put in through the stays cursor, as another window would; daily price 100.
+    static qint64 addOccupiedStay(const QString &room, QDate checkIn, QDate checkOut)
+    {
+        Cursor &stays = *DM->TEstadias;
+        stays.append();
+        stays.setValue(QStringLiteral("IdHuesped"), DM->THuespedes->value(QStringLiteral("IdHuesped")));
+        stays.setValue(QStringLiteral("IdHabitacion"),
+                       DM->THabitaciones->lookup(QStringLiteral("NroHabitacion"), room, QStringLiteral("idHabitacion")));
+        stays.setValue(QStringLiteral("FechaIngreso"), DateTimes::make(checkIn));
+        stays.setValue(QStringLiteral("FechaEgreso"), DateTimes::make(checkOut));
+        const qint64 days = checkIn.daysTo(checkOut) + 1;
+        stays.setValue(QStringLiteral("Dias"), days);
+        stays.setValue(QStringLiteral("PrecioDiario"), QVariant::fromValue(money("100")));
+        stays.setValue(QStringLiteral("PrecioFinal"), QVariant::fromValue(money("100") * days));
+        stays.setValue(QStringLiteral("Estado"), QStringLiteral("Ocupada"));
+        stays.post();
+        return stays.value(QStringLiteral("IdEstadia")).toLongLong();
     }
 
     static qint64 currentStay() { return DM->TEstadias->value(QStringLiteral("IdEstadia")).toLongLong(); }
@@ -479,6 +507,15 @@ private slots:
             });
             QTest::mouseClick(w().btFacturar, Qt::LeftButton);
             QCOMPARE(DM->TEstadias->state(), Cursor::State::Browse);
+            // The invoiced stay leaves the list at once; the other one is chosen,
+            // as a click on it would choose it.
+            const QString other = room == u"101" ? QStringLiteral("102") : QStringLiteral("101");
+            QCOMPARE(listedRooms(), QStringList({other}));
+            const qint64 next = room == u"101" ? m_beto : m_ana;
+            QCOMPARE(currentStay(), next);
+            QCOMPARE(w().dbllbxHabitaciones->keyValue().toLongLong(), next);
+            QCOMPARE(w().DBText1->text(), room == u"101" ? QStringLiteral("Beto Díaz") : QStringLiteral("Ana Ruiz"));
+            QCOMPARE(w().dtpEgreso->date(), DateTimes::make(room == u"101" ? QDate(2014, 5, 13) : QDate(2014, 5, 15)));
         });
         QVERIFY(previewed);
         QCOMPARE(answers.texts(), QStringList({"¿Confirma que finaliza la estadía y emite la factura?"}));
@@ -492,6 +529,50 @@ private slots:
             QVERIFY(!listedRooms().contains(room));
             QCOMPARE(listedRooms().size(), 1);
         });
+    }
+
+    // Two occupied stays of one room are two lines, each choosing its own stay.
+    void twoStaysOfOneRoom()
+    {
+        const qint64 again = addOccupiedStay(QStringLiteral("101"), QDate(2014, 6, 1), QDate(2014, 6, 3));
+        DialogAnswers answers(QStringLiteral("&Yes"));
+        administrar([&] {
+            QCOMPARE(listedRooms(), QStringList({"101", "102", "101"}));
+            chooseLine(2);
+            QCOMPARE(currentStay(), again);
+            QCOMPARE(w().DBText2->text(), QStringLiteral("01/06/2014"));
+            QCOMPARE(w().dtpEgreso->date(), DateTimes::make(QDate(2014, 6, 3)));
+            w().dtpEgreso->setDate(DateTimes::make(QDate(2014, 6, 2)));
+            QTest::mouseClick(w().btEgreso, Qt::LeftButton);
+            chooseLine(0);
+            QCOMPARE(currentStay(), m_ana);
+        });
+        // The change went to the stay chosen, and only to it.
+        QCOMPARE(stored(again, QStringLiteral("FechaEgreso")).toString(), QStringLiteral("2014-06-02 00:00:00"));
+        QCOMPARE(stored(m_ana, QStringLiteral("FechaEgreso")).toString(), QStringLiteral("2014-05-15 00:00:00"));
+    }
+
+    // A check-out typed section by section in the picker is stored as typed.
+    void typedCheckOut()
+    {
+        const qint64 stay = addOccupiedStay(QStringLiteral("103"), QDate(2015, 1, 10), QDate(2015, 1, 20));
+        DialogAnswers answers(QStringLiteral("&Yes"));
+        administrar([&] {
+            chooseLine(listedRooms().indexOf(QStringLiteral("103")));
+            QCOMPARE(currentStay(), stay);
+            QDateEdit *edit = w().dtpEgreso->findChild<QDateEdit *>();
+            w().dtpEgreso->setFocus();
+            QTest::keyClick(edit, Qt::Key_Home);
+            QTest::keyClicks(edit, QStringLiteral("29"));
+            QTest::keyClick(edit, Qt::Key_Tab);
+            QTest::keyClicks(edit, QStringLiteral("02"));
+            QTest::keyClick(edit, Qt::Key_Tab);
+            QTest::keyClicks(edit, QStringLiteral("2016"));
+            QCOMPARE(w().dtpEgreso->date(), DateTimes::make(QDate(2016, 2, 29)));
+            QTest::mouseClick(w().btEgreso, Qt::LeftButton);
+        });
+        QCOMPARE(answers.texts(), QStringList({"¿Confirma que cambia la fecha de egreso?"}));
+        verifyStay(stay, QStringLiteral("2016-02-29 00:00:00"), 416, money("100") * 416);
     }
 
     void invoicingAnsweredNo()

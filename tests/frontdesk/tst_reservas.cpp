@@ -185,6 +185,12 @@ private slots:
                 (assign ? win().AsignarHabitacion1 : win().EliminarReserva1)->trigger();
             else
                 QTest::mouseClick(assign ? win().btAsignar : win().btEliminar, Qt::LeftButton);
+            // A reservation assigned or deleted leaves the list at once; the
+            // next one is current.
+            QCOMPARE(win().DBGrid1->rowCount(), reservationsLeft);
+            QCOMPARE(DM->TEstadias->value(QStringLiteral("Habitacion")).toString(),
+                     reservationsLeft == 1 ? QStringLiteral("102") : QStringLiteral("101"));
+            QCOMPARE(win().DBGrid1->currentIndex().row(), 0);
         });
         QCOMPARE(answers.texts(), QStringList({question}));
         QCOMPARE(answers.titles(), QStringList({"Confirm"}));
@@ -274,8 +280,9 @@ private slots:
                 QVERIFY(!FBusquedaHabitacion->isVisible());
             });
             QTest::mouseClick(assignment ? win().btAsignarSinReserva : win().btAgregar, Qt::LeftButton);
-            if (!assignment)
-                QCOMPARE(win().DBGrid1->rowCount(), listedAfterwards);
+            // A reservation is listed at once; an occupation is not listed at all.
+            QCOMPARE(win().DBGrid1->rowCount(), listedAfterwards);
+            QCOMPARE(DM->TEstadias->value(QStringLiteral("Estado")).toString(), QStringLiteral("Reservada"));
         });
         QVERIFY(answers.boxes().isEmpty());
         QCOMPARE(dbCount(QStringLiteral("Estado = '%1' AND IdHuesped = %2 AND FechaIngreso = '%3'")
