@@ -66,6 +66,16 @@ public:
         return editor;
     }
 
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        // Ctrl+Tab in a cell leaves the grid, as it does from the grid itself.
+        if (event->type() == QEvent::KeyPress && DataGrid::isLeavingKey(*static_cast<QKeyEvent *>(event))) {
+            m_grid->leave(static_cast<QKeyEvent *>(event));
+            return true;
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+
     void setEditorData(QWidget *editor, const QModelIndex &index) const override
     {
         if (auto *edit = qobject_cast<QLineEdit *>(editor))
@@ -477,8 +487,33 @@ void DataGrid::deleteCurrent()
     c->remove();
 }
 
+bool DataGrid::isLeavingKey(const QKeyEvent &event)
+{
+    return (event.key() == Qt::Key_Tab || event.key() == Qt::Key_Backtab)
+           && event.modifiers().testFlag(Qt::ControlModifier);
+}
+
+void DataGrid::leave(QKeyEvent *event)
+{
+    event->accept();
+    // Text being typed into a cell is written first, as Enter writes it.
+    if (m_editor) {
+        const QPointer<QLineEdit> editor = m_editor;
+        commitData(editor);
+        if (editor)
+            closeEditor(editor, QAbstractItemDelegate::SubmitModelCache);
+    }
+    const bool back = event->key() == Qt::Key_Backtab || event->modifiers().testFlag(Qt::ShiftModifier);
+    // The item view keeps Tab for its cells; the window's focus chain moves on.
+    QWidget::focusNextPrevChild(!back);
+}
+
 void DataGrid::keyPressEvent(QKeyEvent *event)
 {
+    if (isLeavingKey(*event)) {
+        leave(event);
+        return;
+    }
     Cursor *c = cursor();
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     const bool ctrl = mods == Qt::ControlModifier;

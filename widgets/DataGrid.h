@@ -11,6 +11,7 @@
 #include <vector>
 
 class Cursor;
+class QKeyEvent;
 class QLineEdit;
 
 // A grid over the rows of one data source, one row per record in the cursor's
@@ -24,7 +25,10 @@ class QLineEdit;
 // columns given, every field of the cursor is shown.
 //
 // Keys: Up/Down go to the prior/next record, Page Up/Page Down by the rows in
-// view, Ctrl+Home/Ctrl+End to the first/last record; Escape cancels the changes
+// view, Ctrl+Home/Ctrl+End to the first/last record; Tab and Shift+Tab move
+// between the cells with the tabs option (otherwise between the controls), and
+// Ctrl+Tab and Ctrl+Shift+Tab always leave the grid for the next or previous
+// control, writing a cell being typed into first; Escape cancels the changes
 // of the current record (not on a read-only grid); Enter writes the text being
 // typed into a cell. Ctrl+Delete deletes the current record when the grid is not
 // read-only and the cursor can be modified, after "Delete record?" when confirm
@@ -110,6 +114,9 @@ protected:
 
 private:
     friend class DataGridDelegate;
+
+    static bool isLeavingKey(const QKeyEvent &event);
+    void leave(QKeyEvent *event);
     friend class DataGridIndicator;
 
     bool canStartRecord() const;

@@ -1,5 +1,7 @@
 #include "FormWindow.h"
 
+#include <QPushButton>
+#include <QToolButton>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QGuiApplication>
@@ -44,6 +46,20 @@ void FormWindow::keyPressEvent(QKeyEvent *event)
     if (event->key() == Qt::Key_Escape) {
         event->accept();
         return;
+    }
+    // Enter on a focused button presses it, as on the desktop. Buttons are made
+    // without auto-default, so that Enter in an edit never presses one; the
+    // keys a focused button leaves unused arrive here.
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && mods == Qt::NoModifier) {
+        QAbstractButton *button = qobject_cast<QPushButton *>(focusWidget());
+        if (!button)
+            button = qobject_cast<QToolButton *>(focusWidget());
+        if (button && button->isVisible() && button->isEnabled() && isAncestorOf(button)) {
+            button->click();
+            event->accept();
+            return;
+        }
     }
     QDialog::keyPressEvent(event);
 }

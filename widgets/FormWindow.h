@@ -27,7 +27,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    // Escape does not close the window; only the close box does.
+    // Escape does not close the window; only the close box does. Enter and
+    // keypad Enter press the focused button; elsewhere they press the default
+    // button, if the window has one.
     void keyPressEvent(QKeyEvent *event) override;
 
 private:

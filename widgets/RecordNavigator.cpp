@@ -116,6 +116,12 @@ class NavigatorButton : public QToolButton
 public:
     NavigatorButton(RecordNavigator *navigator, int number) : QToolButton(navigator), m_navigator(navigator), m_number(number)
     {
+        // Pictures only, no tool tips; assistive technology reads the name.
+        static const char *const names[RecordNavigator::ButtonCount] = {
+            "Primero", "Anterior", "Siguiente", "Último", "Insertar",
+            "Eliminar", "Editar", "Grabar", "Cancelar", "Refrescar",
+        };
+        setAccessibleName(QString::fromUtf8(names[number]));
         setFocusPolicy(Qt::NoFocus);
         setToolButtonStyle(Qt::ToolButtonIconOnly);
         setIcon(pictureIcon(number));
@@ -320,6 +326,8 @@ void RecordNavigator::keyPressEvent(QKeyEvent *event)
         moveFocus(1);
         break;
     case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
         if (m_visible[static_cast<size_t>(m_focused)] && m_buttons[static_cast<size_t>(m_focused)]->isEnabled())
             press(m_focused);
         break;

@@ -22,8 +22,9 @@ class QToolButton;
 // it can be modified and is not empty; edit when it can be modified and is not
 // editing; post and cancel only while editing.
 //
-// Keys: Left and Right move the focused button among the visible ones; Space
-// presses the focused button when it is enabled. The navigator takes the focus
+// Keys: Left and Right move the focused button among the visible ones; Space,
+// Enter and keypad Enter press the focused button when it is enabled. The
+// buttons carry accessible names (Spanish), and no tool tips. The navigator takes the focus
 // with Tab, not with a click, so a click leaves the focus where it was.
 class RecordNavigator : public QWidget
 {

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCalendarWidget>
 #include <QDateEdit>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include "TestSupport.h"
 
@@ -170,60 +171,142 @@ private slots:
         QCOMPARE(spy.count(), changes);
     }
 
-    void typedDigits_data()
+    void typedDates_data()
     {
+        // Keys: digits and '/' as typed; T Tab, B Shift+Tab, H Home, N Enter,
+        // X Escape, L the focus leaves the picker.
         QTest::addColumn<QString>("picture");
-        QTest::addColumn<int>("section");
-        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QDate>("shown");
         QTest::addColumn<QDate>("minimum");
+        QTest::addColumn<QString>("keys");
         QTest::addColumn<QDate>("expected");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("changes");
         const QString weekday = QStringLiteral("dddd dd/MM/yyyy");
-        const int day = QDateTimeEdit::DaySection, month = QDateTimeEdit::MonthSection,
-                  year = QDateTimeEdit::YearSection;
-        const QDate none, fifth(2014, 4, 5);
-        QTest::newRow("short date, day") << "" << day << "12" << none << QDate(2014, 4, 12) << "12/04/2014" << 2;
-        QTest::newRow("weekday, day with a leading zero")
-            << weekday << day << "07" << none << QDate(2014, 4, 7) << "lunes 07/04/2014" << 1;
-        QTest::newRow("weekday, two-digit day")
-            << weekday << day << "16" << none << QDate(2014, 4, 16) << "miércoles 16/04/2014" << 2;
-        QTest::newRow("a digit that begins no longer day stands alone")
-            << weekday << day << "79" << none << QDate(2014, 4, 9) << "miércoles 09/04/2014" << 2;
-        QTest::newRow("a day the month lacks is refused")
-            << "" << day << "31" << none << QDate(2014, 4, 3) << "03/04/2014" << 1;
-        QTest::newRow("month") << weekday << month << "12" << none << QDate(2014, 12, 5) << "viernes 05/12/2014" << 2;
-        QTest::newRow("year") << weekday << year << "2015" << none << QDate(2015, 4, 5) << "domingo 05/04/2015" << 1;
-        QTest::newRow("a day before the minimum is refused")
-            << "" << day << "4" << fifth << QDate(2014, 4, 5) << "05/04/2014" << 0;
-        QTest::newRow("a first digit before the minimum waits for the second")
-            << "" << day << "12" << fifth << QDate(2014, 4, 12) << "12/04/2014" << 1;
+        const QDate none, april(2008, 4, 16);
+        QTest::newRow("29 February of a leap year, section by section")
+            << "" << april << none << "H29T02T2028" << QDate(2028, 2, 29) << "29/02/2028" << 1;
+        QTest::newRow("29 February of a common year is refused")
+            << "" << april << none << "H29T02T2027" << april << "16/04/2008" << 0;
+        QTest::newRow("31 January, section by section")
+            << "" << april << none << "H31T01T2027" << QDate(2027, 1, 31) << "31/01/2027" << 1;
+        QTest::newRow("typed straight") << "" << QDate(2026, 12, 20) << none << "H01012027" << QDate(2027, 1, 1)
+                                        << "01/01/2027" << 1;
+        QTest::newRow("typed with the separators") << "" << QDate(2026, 12, 20) << none << "H01/01/2027"
+                                                   << QDate(2027, 1, 1) << "01/01/2027" << 1;
+        QTest::newRow("the year's last day") << "" << april << none << "H31122026" << QDate(2026, 12, 31)
+                                             << "31/12/2026" << 1;
+        QTest::newRow("single digits, then Tab") << "" << april << none << "H5T6T2027" << QDate(2027, 6, 5)
+                                                 << "05/06/2027" << 1;
+        QTest::newRow("31 April is refused") << "" << april << none << "H31T04T2026" << april << "16/04/2008" << 0;
+        QTest::newRow("the day alone, then leaving") << "" << april << none << "H20L" << QDate(2008, 4, 20)
+                                                     << "20/04/2008" << 1;
+        QTest::newRow("a day the month lacks, then leaving") << "" << april << none << "H31L" << april
+                                                             << "16/04/2008" << 0;
+        QTest::newRow("the month alone, then Enter") << "" << april << none << "HT12N" << QDate(2008, 12, 16)
+                                                     << "16/12/2008" << 1;
+        QTest::newRow("back to the day with Shift+Tab") << "" << april << none << "HT12BB3L" << QDate(2008, 12, 3)
+                                                        << "03/12/2008" << 1;
+        QTest::newRow("a year typed in part is refused") << "" << april << none << "HTT20L" << april << "16/04/2008"
+                                                         << 0;
+        QTest::newRow("Escape drops what was typed") << "" << april << none << "H2812XL" << april << "16/04/2008" << 0;
+        QTest::newRow("before the minimum is refused") << "" << QDate(2014, 5, 15) << QDate(2014, 5, 10)
+                                                       << "H09T05T2014" << QDate(2014, 5, 15) << "15/05/2014" << 0;
+        QTest::newRow("the minimum itself") << "" << QDate(2014, 5, 15) << QDate(2014, 5, 10) << "H10T05T2014"
+                                            << QDate(2014, 5, 10) << "10/05/2014" << 1;
+        QTest::newRow("across the year after a December minimum")
+            << weekday << QDate(2026, 12, 30) << QDate(2026, 12, 30) << "H02T01T2027" << QDate(2027, 1, 2)
+            << "sábado 02/01/2027" << 1;
+        QTest::newRow("weekday shown, 29 February") << weekday << april << none << "H29T02T2028"
+                                                    << QDate(2028, 2, 29) << "martes 29/02/2028" << 1;
+        QTest::newRow("weekday shown, typed straight") << weekday << QDate(2014, 4, 5) << none << "H07042014"
+                                                       << QDate(2014, 4, 7) << "lunes 07/04/2014" << 1;
+        QTest::newRow("the same date typed again changes nothing")
+            << weekday << QDate(2014, 4, 5) << none << "H05042014" << QDate(2014, 4, 5) << "sábado 05/04/2014" << 0;
     }
 
-    void typedDigits()
+    // Real keys into a shown picker: the date ends exactly as typed when it
+    // is a valid day not before the minimum, and stays as it was otherwise.
+    void typedDates()
     {
         QFETCH(QString, picture);
-        QFETCH(int, section);
-        QFETCH(QString, typed);
+        QFETCH(QDate, shown);
         QFETCH(QDate, minimum);
+        QFETCH(QString, keys);
         QFETCH(QDate, expected);
         QFETCH(QString, text);
         QFETCH(int, changes);
         QWidget window;
         auto *picker = new DatePicker(&window);
         picker->setFormat(picture);
-        picker->setDate(day(2014, 4, 5));
+        picker->setGeometry(10, 10, 155, 21);
+        picker->setDate(DateTimes::make(shown));
         picker->setMinDate(minimum);
+        auto *other = new QLineEdit(&window);
+        other->setGeometry(10, 40, 155, 21);
         window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
         picker->setFocus();
         QSignalSpy spy(picker, &DatePicker::changed);
         QDateEdit *edit = editorOf(*picker);
-        edit->setSelectedSection(QDateTimeEdit::Section(section));
-        QTest::keyClicks(edit, typed);
+        for (QChar k : keys) {
+            switch (k.unicode()) {
+            case u'T':
+                QTest::keyClick(edit, Qt::Key_Tab);
+                break;
+            case u'B':
+                QTest::keyClick(edit, Qt::Key_Backtab, Qt::ShiftModifier);
+                break;
+            case u'H':
+                QTest::keyClick(edit, Qt::Key_Home);
+                break;
+            case u'N':
+                QTest::keyClick(edit, Qt::Key_Return);
+                break;
+            case u'X':
+                QTest::keyClick(edit, Qt::Key_Escape);
+                break;
+            case u'L':
+                other->setFocus();
+                break;
+            default:
+                QTest::keyClicks(edit, QString(k));
+                break;
+            }
+            QVERIFY2(QApplication::focusWidget() == edit || k == u'L', qPrintable(QStringLiteral("focus lost at %1").arg(k)));
+        }
         QCOMPARE(picker->date().date(), expected);
         QCOMPARE(picker->text(), text);
         QCOMPARE(spy.count(), changes);
+    }
+
+    // While a date is typed, its digits show as typed, whatever the date
+    // they make so far; the rest of the date is as it was.
+    void typingShowsTheDigits()
+    {
+        QWidget window;
+        auto *picker = new DatePicker(&window);
+        picker->setDate(day(2008, 4, 16));
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        picker->setFocus();
+        QDateEdit *edit = editorOf(*picker);
+        QTest::keyClick(edit, Qt::Key_Home);
+        QTest::keyClicks(edit, QStringLiteral("3"));
+        QCOMPARE(picker->text(), QStringLiteral("3/04/2008"));
+        QTest::keyClicks(edit, QStringLiteral("1"));
+        QTest::keyClicks(edit, QStringLiteral("02"));
+        QCOMPARE(picker->text(), QStringLiteral("31/02/2008"));
+        QTest::keyClicks(edit, QStringLiteral("20"));
+        QCOMPARE(picker->text(), QStringLiteral("31/02/20"));
+        // Nothing is taken until the date is whole.
+        QCOMPARE(picker->date().date(), QDate(2008, 4, 16));
+        // The whole date is checked once its year is whole: 31 February is refused.
+        QTest::keyClicks(edit, QStringLiteral("29"));
+        QCOMPARE(picker->date().date(), QDate(2008, 4, 16));
+        QCOMPARE(picker->text(), QStringLiteral("16/04/2008"));
     }
 
     void calendarPick_data()
