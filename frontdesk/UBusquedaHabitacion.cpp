@@ -133,6 +133,15 @@ TFBusquedaHabitacion::TFBusquedaHabitacion(QWidget *parent) : FormWindow(parent)
     btAsignarHabitacion->setProperty("Tag", 1);
     btAsignarHabitacion->hide();
 
+    // Names for assistive technology, from the labels that head the controls;
+    // the guest button shows only a picture.
+    Widgets::name(dtpDesde, Label4->text());
+    Widgets::name(dtpHasta, Label5->text());
+    Widgets::name(dblcbxTipoHabitacion, Label1->text());
+    Widgets::name(lbxHabLibres, Label2->text());
+    Widgets::name(dblcbxHuesped, Label3->text());
+    Widgets::nameIconButton(btHuespedes, QStringLiteral("Agregar huésped"));
+
     // Sized to the visible contents: margins of 4 left, right and bottom, 2 on top.
     const QRect contents = gbBusqueda->geometry().united(gbSeleccion->geometry());
     setClientSize(contents.right() + 1 + 4, contents.bottom() + 1 + 4);

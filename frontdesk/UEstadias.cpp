@@ -100,6 +100,11 @@ TFEstadias::TFEstadias(QWidget *parent) : FormWindow(parent)
     btFacturar = Widgets::button(this, QStringLiteral("Facturar Estadía"), 2, QRect(301, 337, 129, 27));
     btFacturar->setObjectName(QStringLiteral("btFacturar"));
 
+    // Names for assistive technology, from the labels and groups that head the controls.
+    Widgets::name(dbllbxHabitaciones, GroupBox3->title());
+    Widgets::name(dtpEgreso, Label4->text());
+    Widgets::name(DBGrid1, GroupBox2->title());
+
     connect(dbllbxHabitaciones, &LookupList::clicked, this,
             [this] { guarded(this, [this] { dbllbxHabitacionesClick(); }); });
     connect(btEgreso, &QPushButton::clicked, this, [this] { guarded(this, [this] { btEgresoClick(); }); });

@@ -113,6 +113,14 @@ TFRegistrarConsumos::TFRegistrarConsumos(QWidget *parent) : FormWindow(parent)
     btEliminar = Widgets::button(pnlConsumos, QStringLiteral("Eliminar Selección"), 3, QRect(180, 228, 141, 25));
     btEliminar->setObjectName(QStringLiteral("btEliminar"));
 
+    // Names for assistive technology, from the labels that head the controls;
+    // the accept and cancel buttons show only a picture.
+    Widgets::name(dbllbxServicio, Label2->text());
+    Widgets::name(edCant, Label3->text());
+    Widgets::nameIconButton(btAceptar, QStringLiteral("Aceptar"));
+    Widgets::nameIconButton(btCancelar, QStringLiteral("Cancelar"));
+    Widgets::name(DBGrid1, Label4->text());
+
     setTabOrder(edCant, btAceptar);
     setTabOrder(btAceptar, btCancelar);
 

@@ -81,6 +81,8 @@ TFReservas::TFReservas(QWidget *parent) : FormWindow(parent)
     connect(DBGrid1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &at) { PopupMenu1->popup(DBGrid1->viewport()->mapToGlobal(at)); });
 
+    Widgets::name(DBGrid1, Label1->text());
+
     // Sized to the contents with an inner margin of 4.
     setClientSize(463 + 4, 307 + 4);
 

@@ -110,6 +110,15 @@ TFHabitaciones::TFHabitaciones(QWidget *parent) : FormWindow(parent)
     pnlEdicion->hide();
     layout->addWidget(pnlEdicion);
 
+    // Names for assistive technology, from the labels that head the controls.
+    Widgets::name(DBGrid1, QStringLiteral("Habitaciones"));
+    Widgets::name(DBNavigator2, QStringLiteral("Recorrer y editar habitaciones"));
+    Widgets::name(DBEdit1, Label1->text());
+    Widgets::name(dbcbxPiso, Label3->text());
+    Widgets::name(dbcbxVista, Label4->text());
+    Widgets::name(dblucbxTipo, Label2->text());
+    Widgets::name(DBNavigator1, QStringLiteral("Grabar o cancelar la habitación"));
+
     setTabOrder(DBEdit1, dblucbxTipo);
     setTabOrder(dblucbxTipo, DBNavigator1);
     setTabOrder(DBNavigator1, dbcbxPiso);

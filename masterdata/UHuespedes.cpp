@@ -70,16 +70,19 @@ TFHuespedes::TFHuespedes(QWidget *parent) : FormWindow(parent)
     pnlEdiciones = new QFrame(this);
     pnlEdiciones->setObjectName(QStringLiteral("pnlEdiciones"));
     pnlEdiciones->setFixedHeight(99);
-    Widgets::label(pnlEdiciones, QStringLiteral("Nombres y Apellidos"), 8, 6);
-    DBEdit1 = boundEdit(pnlEdiciones, QStringLiteral("Nombre"), QRect(8, 21, 183, 21));
-    Widgets::label(pnlEdiciones, QStringLiteral("DNI"), 199, 6);
-    DBEdit2 = boundEdit(pnlEdiciones, QStringLiteral("DNI"), QRect(199, 21, 74, 21), 8);
-    Widgets::label(pnlEdiciones, QStringLiteral("Domicilio"), 281, 6);
-    DBEdit3 = boundEdit(pnlEdiciones, QStringLiteral("Domicilio"), QRect(281, 21, 276, 21));
-    Widgets::label(pnlEdiciones, QStringLiteral("Correo Electrónico"), 8, 51);
-    DBEdit4 = boundEdit(pnlEdiciones, QStringLiteral("EMail"), QRect(8, 66, 265, 21));
-    Widgets::label(pnlEdiciones, QStringLiteral("Teléfono"), 281, 51);
-    DBEdit5 = boundEdit(pnlEdiciones, QStringLiteral("Telefono"), QRect(281, 66, 129, 21));
+    // Each edit is named by the caption over it.
+    const auto captioned = [this](const QString &caption, int x, int y, const QString &field, int width,
+                                  int maxLength = 0) {
+        Widgets::label(pnlEdiciones, caption, x, y);
+        BoundEdit *edit = boundEdit(pnlEdiciones, field, QRect(x, y + 15, width, 21), maxLength);
+        Widgets::name(edit, caption);
+        return edit;
+    };
+    DBEdit1 = captioned(QStringLiteral("Nombres y Apellidos"), 8, 6, QStringLiteral("Nombre"), 183);
+    DBEdit2 = captioned(QStringLiteral("DNI"), 199, 6, QStringLiteral("DNI"), 74, 8);
+    DBEdit3 = captioned(QStringLiteral("Domicilio"), 281, 6, QStringLiteral("Domicilio"), 276);
+    DBEdit4 = captioned(QStringLiteral("Correo Electrónico"), 8, 51, QStringLiteral("EMail"), 265);
+    DBEdit5 = captioned(QStringLiteral("Teléfono"), 281, 51, QStringLiteral("Telefono"), 129);
     DBNavigator2 = new RecordNavigator(pnlEdiciones);
     DBNavigator2->setObjectName(QStringLiteral("DBNavigator2"));
     DBNavigator2->setDataSource(DM->DHuespedes);
@@ -87,6 +90,11 @@ TFHuespedes::TFHuespedes(QWidget *parent) : FormWindow(parent)
     DBNavigator2->setGeometry(497, 64, 60, 25);
     pnlEdiciones->hide();
     layout->addWidget(pnlEdiciones);
+
+    Widgets::name(DBGrid1, QStringLiteral("Huéspedes"));
+    Widgets::name(edFiltro, Label1->text());
+    Widgets::name(DBNavigator1, QStringLiteral("Recorrer y editar huéspedes"));
+    Widgets::name(DBNavigator2, QStringLiteral("Grabar o cancelar el huésped"));
 
     setTabOrder(DBEdit1, DBEdit2);
     setTabOrder(DBEdit2, DBEdit3);

@@ -82,6 +82,13 @@ TFServcios::TFServcios(QWidget *parent) : FormWindow(parent)
     Panel1->hide();
     layout->addWidget(Panel1);
 
+    // Names for assistive technology, from the labels that head the controls.
+    Widgets::name(DBGrid1, QStringLiteral("Servicios"));
+    Widgets::name(DBNavigator1, QStringLiteral("Recorrer y editar servicios"));
+    Widgets::name(DBEdit2, Label2->text());
+    Widgets::name(DBEdit3, Label3->text());
+    Widgets::name(DBNavigator2, QStringLiteral("Grabar o cancelar el servicio"));
+
     setTabOrder(DBEdit2, DBEdit3);
     setTabOrder(DBEdit3, DBNavigator2);
 

@@ -96,6 +96,21 @@ TFTiposHabitacion::TFTiposHabitacion(QWidget *parent) : FormWindow(parent)
     btCancelar = Widgets::button(pnlEdicion, QStringLiteral("Cancelar"), 0, QRect(531, 16, 89, 26));
     layout->addWidget(pnlEdicion);
 
+    btAgregar->setObjectName(QStringLiteral("btAgregar"));
+    btModificar->setObjectName(QStringLiteral("btModificar"));
+    btEliminar->setObjectName(QStringLiteral("btEliminar"));
+    btAceptar->setObjectName(QStringLiteral("btAceptar"));
+    btCancelar->setObjectName(QStringLiteral("btCancelar"));
+
+    // Names for assistive technology, from the labels that head the controls.
+    Widgets::name(DBGrid1, QStringLiteral("Tipos de Habitación"));
+    Widgets::name(dbImgFoto, Label5->text());
+    Widgets::name(DBEdit1, Label1->text());
+    Widgets::name(DBEdit2, Label2->text());
+    Widgets::name(DBEdit3, Label6->text());
+    Widgets::name(DBMemo2, Label3->text());
+    Widgets::name(DBMemo1, Label4->text());
+
     setTabOrder(DBEdit1, DBEdit2);
     setTabOrder(DBEdit2, DBEdit3);
     setTabOrder(DBEdit3, DBMemo2);

@@ -105,6 +105,13 @@ TFConsultas::TFConsultas(QWidget *parent) : FormWindow(parent)
     PageControl1->addTab(tsHabitacionesPedidas, ImageList16::icon(6), QStringLiteral("Habitaciones más pedidas por vista "));
     PageControl1->setTabToolTip(1, PageControl1->tabText(1).trimmed());
 
+    // Names for assistive technology, from the labels and tabs that head the controls.
+    Widgets::name(PageControl1, windowTitle());
+    Widgets::name(dblcxHuesped, Label3->text());
+    Widgets::name(dbgEstadiasHuesped, QStringLiteral("Estadías del huésped"));
+    Widgets::name(cbxVista, Label1->text());
+    Widgets::name(DBGrid1, QStringLiteral("Habitaciones más pedidas"));
+
     // Every choice and every close of the drop-down runs the query.
     connect(dblcxHuesped, &LookupCombo::clicked, this, [this] { guarded(this, [this] { dblcxHuespedClick(); }); });
     connect(dblcxHuesped, &LookupCombo::closeUp, this, [this] { guarded(this, [this] { dblcxHuespedClick(); }); });

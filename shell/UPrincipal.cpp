@@ -24,6 +24,7 @@
 #include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 
 TFPrincipal *FPrincipal = nullptr;
 
@@ -113,6 +114,9 @@ TFPrincipal::TFPrincipal(QWidget *parent) : QMainWindow(parent)
     auto *menuStyle = new MenuBarStyle(bar->style()->name());
     menuStyle->setParent(bar);
     bar->setStyle(menuStyle);
+    // The button Qt shows when the menus do not fit carries no name of its own.
+    if (auto *more = bar->findChild<QToolButton *>(QStringLiteral("qt_menubar_ext_button")))
+        more->setAccessibleName(QStringLiteral("Más menús"));
     MainMenu1Hotel = bar->addMenu(QStringLiteral("Hotel"));
     MainMenu1Hotel->setIcon(ImageList16::icon(10));
     AdministrarTiposdeHabitacin1 = item(MainMenu1Hotel, QStringLiteral("Administrar Tipos de Habitación"), 6, 0);

@@ -120,6 +120,8 @@ void LookupCombo::dropDown()
     if (isDroppedDown() || !isEnabled())
         return;
     LookupRowsView *view = dropDownList();
+    // The rows are read out under the combo's own name.
+    view->setAccessibleName(accessibleName());
     // A popup is a window of its own and inherits neither font nor palette.
     m_dropDown->setFont(font());
     m_dropDown->setPalette(palette());

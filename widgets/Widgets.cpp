@@ -40,6 +40,18 @@ QPushButton *button(QWidget *parent, const QString &caption, int icon, const QRe
     return b;
 }
 
+void name(QWidget *control, const QString &name)
+{
+    for (QWidget *w = control; w; w = w->focusProxy())
+        w->setAccessibleName(name);
+}
+
+void nameIconButton(QAbstractButton *button, const QString &what)
+{
+    button->setAccessibleName(what);
+    button->setToolTip(what);
+}
+
 QGroupBox *groupBox(QWidget *parent, const QString &caption, const QRect &bounds)
 {
     auto *g = new QGroupBox(caption, parent);

@@ -22,6 +22,7 @@
 #include <QSpinBox>
 #include <QStyle>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -52,6 +53,7 @@ public:
         viewport()->setAutoFillBackground(false);
         viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
         setFocusPolicy(Qt::StrongFocus);
+        setAccessibleName(QStringLiteral("Páginas del documento"));
     }
 
     void documentChanged()
@@ -289,6 +291,7 @@ void ReportPreview::buildToolbar()
     m_pageBox = new QSpinBox(this);
     m_pageBox->setPrefix(QStringLiteral("Página "));
     m_pageBox->setKeyboardTracking(false);
+    m_pageBox->setAccessibleName(QStringLiteral("Página"));
     view->addWidget(m_pageBox);
     connect(m_pageBox, &QSpinBox::valueChanged, this, &ReportPreview::goToPage);
     QAction *next = view->addAction(QStringLiteral("Siguiente"), this, &ReportPreview::nextPage);
@@ -298,6 +301,7 @@ void ReportPreview::buildToolbar()
     view->addSeparator();
     m_searchEdit = new QLineEdit(this);
     m_searchEdit->setPlaceholderText(QStringLiteral("Texto a buscar"));
+    m_searchEdit->setAccessibleName(QStringLiteral("Texto a buscar"));
     m_searchEdit->setClearButtonEnabled(true);
     m_searchEdit->setMaximumWidth(200);
     view->addWidget(m_searchEdit);
@@ -322,6 +326,14 @@ void ReportPreview::buildToolbar()
     file->addAction(QStringLiteral("Exportar a PDF"), this, &ReportPreview::exportClicked);
     file->addSeparator();
     file->addAction(QStringLiteral("Cerrar"), this, &QDialog::reject);
+
+    // Names for the buttons Qt adds without one: the search text's clear
+    // button, and the buttons that show what does not fit a tool bar.
+    for (QToolButton *clear : m_searchEdit->findChildren<QToolButton *>())
+        clear->setAccessibleName(QStringLiteral("Borrar el texto a buscar"));
+    for (QToolBar *bar : {view, file})
+        if (auto *more = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button")))
+            more->setAccessibleName(QStringLiteral("Más botones"));
 
     layout->addWidget(view);
     layout->addWidget(file);
