@@ -139,7 +139,7 @@ int windows(const QString &folder)
     // The first occupied stay with consumptions, chosen in the room list.
     for (DM->TEstadias->first(); !DM->TEstadias->atEnd() && DM->TConsumosDeServicios->isEmpty();)
         DM->TEstadias->next();
-    FEstadias->dbllbxHabitaciones->setKeyValue(DM->TEstadias->value(QStringLiteral("IdHabitacion")));
+    FEstadias->dbllbxHabitaciones->setKeyValue(DM->TEstadias->value(QStringLiteral("IdEstadia")));
     FEstadias->dbllbxHabitacionesClick();
     ok = save(FEstadias, folder, QStringLiteral("stays")) && ok;
     ok = save(FRegistrarConsumos, folder, QStringLiteral("consumptions")) && ok;

@@ -37,11 +37,13 @@ QString cannotRead(const QString &path, const QString &why)
     return QStringLiteral("The picture '%1' cannot be read: %2").arg(QFileInfo(path).fileName(), why);
 }
 
+// Scaled down to fit, aspect kept; a very long, thin picture keeps a pixel
+// of its short side rather than vanish.
 QSize within(QSize size, QSize fit)
 {
     if (fit.isValid() && (size.width() > fit.width() || size.height() > fit.height()))
         size.scale(fit, Qt::KeepAspectRatio);
-    return size;
+    return size.expandedTo(QSize(1, 1));
 }
 
 QByteArray enhancedToSvg(const QByteArray &bytes)
@@ -130,6 +132,10 @@ QImage drawMetafile(const QByteArray &bytes, Kind kind, QSize fit, QString *erro
     }
     size = within(within(size, fit.isValid() ? fit : LargestDrawing), LargestDrawing);
     QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) {
+        *error = QStringLiteral("it is too large");
+        return QImage();
+    }
     image.fill(Qt::transparent);
     QPainter painter(&image);
     renderer.render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
@@ -168,7 +174,9 @@ QImage read(const QString &path, QSize fit, QString *error)
         return QImage();
     }
     if (within(image.size(), fit) != image.size())
-        image = image.scaled(within(image.size(), fit), Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        image = image.scaled(within(image.size(), fit), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (image.isNull())
+        *error = cannotRead(path, QStringLiteral("it is too large"));
     return image;
 }
 
