@@ -5,6 +5,7 @@
 #include "FormWindow.h"
 #include "LookupCombo.h"
 #include "MessageDialog.h"
+#include "PictureDialog.h"
 #include "RecordNavigator.h"
 #include "Startup.h"
 #include "TestDatabase.h"
@@ -208,8 +209,7 @@ private slots:
 
     void cleanup()
     {
-        for (Cursor *c : {DM->THuespedes, DM->TServicios, DM->TTiposDeHabitacion, DM->THabitaciones, DM->TEstadias,
-                          DM->TConsumosDeServicios})
+        for (Cursor *c : DM->findChildren<Cursor *>())
             if (c->isEditing())
                 c->cancel();
         DM->TEstadias->setFiltered(false);
@@ -359,8 +359,19 @@ private slots:
             if (m->field()->name() == field)
                 control = m, f = m->field();
         QVERIFY(control && f);
+        // A record being edited: a new one, or the first when there is one
+        // (some tables hold a single record).
         Cursor &c = f->cursor();
-        c.append();
+        if (c.isEmpty()) {
+            c.append();
+        } else {
+            c.first();
+            c.edit();
+        }
+        if (auto *e = qobject_cast<BoundEdit *>(control))
+            e->selectAll();
+        else
+            qobject_cast<BoundMemo *>(control)->selectAll();
         const QChar ch = f->isNumeric() ? u'1' : u'x';
         // Numbers without a limit get a plain amount; texts without one a long paragraph.
         const int typed = limit > 0 ? limit + 10 : (f->isNumeric() ? 8 : 300);
@@ -400,7 +411,7 @@ private slots:
             {"FEstadias", "btEgreso"},              {"FEstadias", "btEliminar"},
             {"FTiposHabitacion", "btEliminar"},     {"FRegistrarConsumos", "btEliminar"},
             {"FHuespedes", "DBNavigator1"},         {"FServcios", "DBNavigator1"},
-            {"FHabitaciones", "DBNavigator2"},
+            {"FHabitaciones", "DBNavigator2"},       {"FDatosDelHotel", "btElegirLogo"},
         };
         for (const auto &[window, control] : controls) {
             QTest::addRow("%s/%s, Enter", window, control) << window << control << int(Qt::Key_Return);
