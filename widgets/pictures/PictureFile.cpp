@@ -63,8 +63,28 @@ QByteArray enhancedToSvg(const QByteArray &bytes)
     return QByteArray(out, static_cast<qsizetype>(length));
 }
 
+// libwmf sizes its buffers by what the headers say, so that a few bytes can
+// ask it for gigabytes: the headers must agree with the file before it reads.
+bool headersAgree(const QByteArray &bytes)
+{
+    const auto word = [&bytes](qsizetype at) { return quint32(quint8(bytes[at])) | (quint32(quint8(bytes[at + 1])) << 8); };
+    qsizetype at = 0;
+    if (bytes.size() >= 22 && word(0) == 0xCDD7 && word(2) == 0x9AC6)
+        at = 22; // the placeable header
+    if (bytes.size() < at + 18)
+        return false;
+    const quint32 type = word(at), headerWords = word(at + 2);
+    const quint32 fileWords = word(at + 6) | (word(at + 8) << 16);
+    const quint32 largestRecord = word(at + 12) | (word(at + 14) << 16);
+    const qsizetype words = (bytes.size() - at) / 2;
+    return (type == 1 || type == 2) && headerWords == 9 && largestRecord >= 3 && largestRecord <= words
+           && fileWords <= quint32(words) + 1;
+}
+
 QByteArray metafileToSvg(const QByteArray &bytes)
 {
+    if (!headersAgree(bytes))
+        return QByteArray();
     wmfAPI *api = nullptr;
     wmfAPI_Options options{};
     options.function = wmf_svg_function;

@@ -106,6 +106,13 @@ private slots:
                                                                 << damaged.arg(QStringLiteral("cut.wmf"));
         QTest::newRow("enhanced metafile cut inside its header") << "cut.emf" << emf.left(60)
                                                                  << damaged.arg(QStringLiteral("cut.emf"));
+        QByteArray greedy = wmf; // the largest record said to be of a gigaword
+        greedy[22 + 12] = 0;
+        greedy[22 + 13] = 0;
+        greedy[22 + 14] = 0;
+        greedy[22 + 15] = 0x40;
+        QTest::newRow("metafile whose header asks for a huge record") << "greedy.wmf" << greedy
+                                                                      << damaged.arg(QStringLiteral("greedy.wmf"));
         QTest::newRow("empty enhanced metafile") << "empty.emf" << QByteArray()
                                                  << damaged.arg(QStringLiteral("empty.emf"));
         QTest::newRow("unknown extension") << "drawing.xyz" << wmf << "Unknown picture file extension (.xyz)";
