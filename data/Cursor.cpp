@@ -3,6 +3,7 @@
 #include "DataError.h"
 #include "DataSource.h"
 #include "Database.h"
+#include "DateTimes.h"
 #include "Filter.h"
 
 #include <algorithm>
@@ -337,6 +338,141 @@ private:
     QHash<QString, Bucket> m_texts;
 };
 
+// An index of the rows by a whole-number column and the span between two
+// date-time columns. Each group keeps its rows sorted by start, beside the
+// running maximum of their ends: the rows meeting [first, last] are those
+// between the first whose running maximum reaches `first` and the last that
+// starts by `last`, so a search costs two binary searches and the rows between,
+// which for bookings that do not overlap are the rows found and at most one
+// more. Built on first use; kept in step with every posted change.
+class Cursor::RangeIndex
+{
+public:
+    RangeIndex(int group, int from, int to, const std::vector<RowPtr> &all)
+        : m_group(group), m_from(from), m_to(to), m_all(all)
+    {
+    }
+
+    int fromColumn() const { return m_from; }
+
+    void reset()
+    {
+        m_built = false;
+        m_groups.clear();
+    }
+
+    void add(Row *row)
+    {
+        Entry e;
+        qint64 group = 0;
+        if (!m_built || !entryOf(row, group, e))
+            return;
+        Bucket &b = m_groups[group];
+        const auto at = std::upper_bound(b.entries.begin(), b.entries.end(), e.from,
+                                         [](qint64 from, const Entry &x) { return from < x.from; });
+        const auto pos = at - b.entries.begin();
+        b.entries.insert(at, e);
+        b.rebuildMax(pos);
+    }
+
+    void remove(Row *row)
+    {
+        Entry e;
+        qint64 group = 0;
+        if (!m_built || !entryOf(row, group, e))
+            return;
+        auto it = m_groups.find(group);
+        if (it == m_groups.end())
+            return;
+        Bucket &b = it.value();
+        auto lo = std::lower_bound(b.entries.begin(), b.entries.end(), e.from,
+                                   [](const Entry &x, qint64 from) { return x.from < from; });
+        for (auto i = lo; i != b.entries.end() && i->from == e.from; ++i) {
+            if (i->row == row) {
+                const auto pos = i - b.entries.begin();
+                b.entries.erase(i);
+                b.rebuildMax(pos);
+                break;
+            }
+        }
+        if (b.entries.empty())
+            m_groups.erase(it);
+    }
+
+    template<typename F> void forEachMeeting(qint64 group, qint64 first, qint64 last, F &&f) const
+    {
+        if (!m_built)
+            const_cast<RangeIndex *>(this)->build();
+        const auto it = m_groups.constFind(group);
+        if (it == m_groups.cend())
+            return;
+        const Bucket &b = it.value();
+        const auto end = std::upper_bound(b.entries.begin(), b.entries.end(), last,
+                                          [](qint64 v, const Entry &x) { return v < x.from; });
+        const auto begin = std::lower_bound(b.maxTo.begin(), b.maxTo.end(), first);
+        for (auto i = b.entries.begin() + (begin - b.maxTo.begin()); i < end; ++i)
+            if (i->to >= first)
+                f(static_cast<const Row *>(i->row));
+    }
+
+private:
+    struct Entry
+    {
+        qint64 from = 0;
+        qint64 to = 0;
+        Row *row = nullptr;
+    };
+    struct Bucket
+    {
+        std::vector<Entry> entries;
+        std::vector<qint64> maxTo; // running maximum of the ends, in step with entries
+
+        void rebuildMax(qsizetype pos)
+        {
+            maxTo.resize(entries.size());
+            for (auto i = static_cast<size_t>(pos); i < entries.size(); ++i)
+                maxTo[i] = i == 0 ? entries[i].to : std::max(maxTo[i - 1], entries[i].to);
+        }
+    };
+
+    bool entryOf(const Row *row, qint64 &group, Entry &e) const
+    {
+        const QVariant &g = row->values[m_group];
+        const QVariant &from = row->values[m_from];
+        const QVariant &to = row->values[m_to];
+        if (row->pending || !g.isValid() || !from.isValid() || !to.isValid())
+            return false;
+        group = asInt64(g);
+        e.from = asInt64(from);
+        e.to = std::max(e.from, asInt64(to));
+        e.row = const_cast<Row *>(row);
+        return true;
+    }
+
+    void build()
+    {
+        m_built = true;
+        for (const RowPtr &row : m_all) {
+            Entry e;
+            qint64 group = 0;
+            if (entryOf(row.get(), group, e))
+                m_groups[group].entries.push_back(e);
+        }
+        for (Bucket &b : m_groups) {
+            std::stable_sort(b.entries.begin(), b.entries.end(),
+                             [](const Entry &x, const Entry &y) { return x.from < y.from; });
+            b.rebuildMax(0);
+        }
+    }
+
+    int m_group;
+    int m_from;
+    int m_to;
+    const std::vector<RowPtr> &m_all;
+    bool m_built = false;
+    QHash<qint64, Bucket> m_groups;
+};
+
 Cursor::Cursor(QString name, QObject *parent) : QObject(parent), m_name(std::move(name)), m_arena(new RowArena)
 {
     setObjectName(m_name);
@@ -381,6 +517,7 @@ void Cursor::clearFields()
     m_fieldByName.clear();
     m_physicalCount = 0;
     m_indexes.clear();
+    m_rangeIndexes.clear();
     m_sortFields.clear();
     m_textSort = false;
 }
@@ -407,6 +544,17 @@ void Cursor::addIndex(const QString &fieldName)
     auto index = std::make_unique<ColumnIndex>(f.physicalIndex(), m_all);
     m_indexes.emplace(f.physicalIndex(), std::move(index));
     rebuildIndexes();
+}
+
+void Cursor::addRangeIndex(const QString &groupField, const QString &fromField, const QString &toField)
+{
+    const Field &g = fieldByName(groupField);
+    const Field &from = fieldByName(fromField);
+    const Field &to = fieldByName(toField);
+    if (g.physicalIndex() < 0 || from.physicalIndex() < 0 || to.physicalIndex() < 0)
+        fail(QStringLiteral("Lookup fields cannot be indexed"));
+    m_rangeIndexes.push_back(
+        std::make_unique<RangeIndex>(g.physicalIndex(), from.physicalIndex(), to.physicalIndex(), m_all));
 }
 
 void Cursor::setMaster(Cursor &master, const QString &masterField, const QString &detailField)
@@ -896,17 +1044,23 @@ void Cursor::rebuildIndexes()
             mode = ColumnIndex::Mode::Sorted;
         index->reset(mode);
     }
+    for (auto &index : m_rangeIndexes)
+        index->reset();
 }
 
 void Cursor::indexAdd(Row *row)
 {
     for (auto &[column, index] : m_indexes)
         index->add(row);
+    for (auto &index : m_rangeIndexes)
+        index->add(row);
 }
 
 void Cursor::indexRemove(Row *row)
 {
     for (auto &[column, index] : m_indexes)
+        index->remove(row);
+    for (auto &index : m_rangeIndexes)
         index->remove(row);
 }
 
@@ -1468,6 +1622,30 @@ int Cursor::indexOf(const Field &field, const QVariant &value) const
         if (sameValue(rowValue(*viewRow(i), field, false), probe))
             return i;
     return -1;
+}
+
+QVariant Cursor::RowRef::value(const Field &field) const
+{
+    return m_cursor.rowValue(*static_cast<const Row *>(m_row), field, false);
+}
+
+void Cursor::forEachInRange(const QString &fromField, qint64 group, QDate first, QDate last,
+                            const std::function<void(const RowRef &)> &f) const
+{
+    checkActive();
+    const Field &from = fieldByName(fromField);
+    const RangeIndex *index = nullptr;
+    for (const auto &i : m_rangeIndexes)
+        if (i->fromColumn() == from.physicalIndex())
+            index = i.get();
+    if (!index)
+        fail(QStringLiteral("No range index on field '%1'").arg(from.name()));
+    if (!first.isValid() || !last.isValid() || last < first)
+        return;
+    // Stored date-times are naive values in UTC (DateTimes::make).
+    const qint64 lo = DateTimes::make(first).toMSecsSinceEpoch();
+    const qint64 hi = DateTimes::make(last.addDays(1)).toMSecsSinceEpoch() - 1;
+    index->forEachMeeting(group, lo, hi, [&](const Row *r) { f(RowRef(*this, r)); });
 }
 
 // ---- filtering ---------------------------------------------------------------

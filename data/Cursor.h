@@ -58,6 +58,9 @@ public:
     QString sortOrder() const { return m_sortOrderText; }
     // Keeps a hash index on a stored field, for lookups and locates by it.
     void addIndex(const QString &field);
+    // Keeps an index of the rows by a whole-number field and the span between
+    // two date-time fields (both ends included), for forEachInRange.
+    void addRangeIndex(const QString &groupField, const QString &fromField, const QString &toField);
     // This cursor shows only the rows whose `detailField` equals `masterField`
     // of the master's current record, and fills that field on append and insert.
     void setMaster(Cursor &master, const QString &masterField, const QString &detailField);
@@ -120,6 +123,28 @@ public:
     // Index among the visible rows of the row that locate (without options)
     // would make current; -1 when none. Moves nothing and ends no editing.
     int indexOf(const Field &field, const QVariant &value) const;
+
+    // A stored row handed out by forEachInRange: its values as posted (lookup
+    // fields computed), valid only during the call.
+    class RowRef
+    {
+    public:
+        QVariant value(const Field &field) const;
+
+    private:
+        friend class Cursor;
+        RowRef(const Cursor &cursor, const void *row) : m_cursor(cursor), m_row(row) {}
+        const Cursor &m_cursor;
+        const void *m_row;
+    };
+    // Calls f with every posted row, whatever the filter and the master link,
+    // whose group field (of the range index declared with `fromField`) equals
+    // `group` and whose span meets the days first..last, in order of the span's
+    // start. Rows with an empty group, start or end are never found. Moves
+    // nothing and ends no editing; costs a search per group, not a walk over
+    // the rows. Throws when the cursor is closed or has no such index.
+    void forEachInRange(const QString &fromField, qint64 group, QDate first, QDate last,
+                        const std::function<void(const RowRef &)> &f) const;
 
     // Filtering. Switching filtering on or off (a no-op when it already is), or
     // changing the text while it is on, ends any editing and makes the first
@@ -221,6 +246,7 @@ protected:
 private:
     friend class FilterExpression;
     class ColumnIndex;
+    class RangeIndex;
 
     // The rows: all rows in cursor order (owning), and the visible ones.
     int viewCount() const;
@@ -298,6 +324,7 @@ private:
     bool m_freezeLookups = false;
 
     std::map<int, std::unique_ptr<ColumnIndex>> m_indexes;
+    std::vector<std::unique_ptr<RangeIndex>> m_rangeIndexes;
     std::vector<QPointer<DataSource>> m_dataSources;
 
     // currentChanged, unless a ControlsDisabled guard holds it back.

@@ -62,6 +62,11 @@ void QueryCursor::setParameter(const QString &name, const QVariant &value)
     fail(QStringLiteral("Parameter '%1' not found").arg(name));
 }
 
+void QueryCursor::setColumnKind(const QString &column, Field::Kind kind)
+{
+    m_columnKinds.insert(column.toLower(), kind);
+}
+
 QVariant QueryCursor::parameter(const QString &name) const
 {
     return m_params.value(name.toLower());
@@ -89,6 +94,8 @@ void QueryCursor::doFetch()
     for (int i = 0; i < record.count(); ++i) {
         const QSqlField f = record.field(i);
         std::optional<Field::Kind> kind = m_db.declaredKind(f.tableName(), f.name());
+        if (const auto given = m_columnKinds.constFind(f.name().toLower()); given != m_columnKinds.cend())
+            kind = given.value();
         if (!kind) {
             switch (f.metaType().id()) {
             case QMetaType::Int:

@@ -26,6 +26,10 @@ public:
     void setParameter(const QString &name, const QVariant &value);
     QVariant parameter(const QString &name) const;
 
+    // Gives a column the kind its declared type cannot tell (a computed
+    // amount is money); by name, in any letter case; before open.
+    void setColumnKind(const QString &column, Field::Kind kind);
+
     bool canModify() const override { return false; }
 
 protected:
@@ -39,4 +43,5 @@ private:
     QStringList m_paramNames;   // in declaration order
     QStringList m_bindOrder;    // one entry per '?' of m_positionalSql
     QHash<QString, QVariant> m_params; // lower-case name -> value
+    QHash<QString, Field::Kind> m_columnKinds; // lower-case name -> kind
 };

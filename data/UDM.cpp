@@ -69,6 +69,8 @@ TDM::TDM(const QString &folder, QObject *parent)
     TEstadias->addField(QStringLiteral("PrecioDiario"), K::Money).setDisplayWidth(8).setCurrency(true);
     TEstadias->addField(QStringLiteral("PrecioFinal"), K::Money).setCurrency(true);
     TEstadias->addIndex(QStringLiteral("IdHabitacion"));
+    TEstadias->addRangeIndex(QStringLiteral("IdHabitacion"), QStringLiteral("FechaIngreso"),
+                             QStringLiteral("FechaEgreso"));
 
     TConsumosDeServicios = new TableCursor(Cnx, QStringLiteral("TConsumosDeServicios"),
                                            QStringLiteral("ConsumoDeServicios"), this);
@@ -134,6 +136,58 @@ TDM::TDM(const QString &folder, QObject *parent)
         QStringLiteral("ORDER BY TDH.IdTipo, H.Piso, H.NroHabitacion"),
     });
 
+    QPlanillaHabitaciones = new QueryCursor(Cnx, QStringLiteral("QPlanillaHabitaciones"), this);
+    QPlanillaHabitaciones->setSql({
+        QStringLiteral("SELECT H.idHabitacion, H.NroHabitacion, H.Piso, H.Vista, T.Nombre AS Tipo"),
+        QStringLiteral("FROM Habitaciones H"),
+        QStringLiteral("LEFT JOIN TiposDeHabitacion T ON T.IdTipo = H.IdTipo"),
+        QStringLiteral("ORDER BY H.Piso, CAST(H.NroHabitacion AS INTEGER), H.NroHabitacion"),
+    });
+
+    // The states are those of the stays that hold or will hold the room; the
+    // state index finds them without reading the invoiced history.
+    QLlegadas = new QueryCursor(Cnx, QStringLiteral("QLlegadas"), this);
+    QLlegadas->setSql({
+        QStringLiteral("SELECT H.NroHabitacion, G.Nombre AS Huesped, G.DNI, E.Dias, T.Nombre AS Tipo"),
+        QStringLiteral("FROM Estadias E"),
+        QStringLiteral("INNER JOIN Habitaciones H ON H.idHabitacion = E.IdHabitacion"),
+        QStringLiteral("LEFT JOIN Huespedes G ON G.IdHuesped = E.IdHuesped"),
+        QStringLiteral("LEFT JOIN TiposDeHabitacion T ON T.IdTipo = H.IdTipo"),
+        QStringLiteral("WHERE E.FechaIngreso = :Dia AND E.Estado IN ('Reservada', 'Ocupada')"),
+        QStringLiteral("ORDER BY CAST(H.NroHabitacion AS INTEGER), H.NroHabitacion"),
+    });
+
+    QSalidas = new QueryCursor(Cnx, QStringLiteral("QSalidas"), this);
+    QSalidas->setSql({
+        QStringLiteral("SELECT H.NroHabitacion, G.Nombre AS Huesped, E.Dias,"),
+        QStringLiteral("  IFNULL((SELECT SUM(C.Cantidad * C.Precio) FROM ConsumoDeServicios C"),
+        QStringLiteral("          WHERE C.IdEstadia = E.IdEstadia), 0) AS Servicios,"),
+        QStringLiteral("  E.PrecioFinal"),
+        QStringLiteral("FROM Estadias E"),
+        QStringLiteral("INNER JOIN Habitaciones H ON H.idHabitacion = E.IdHabitacion"),
+        QStringLiteral("LEFT JOIN Huespedes G ON G.IdHuesped = E.IdHuesped"),
+        QStringLiteral("WHERE E.FechaEgreso = :Dia AND E.Estado = 'Ocupada'"),
+        QStringLiteral("ORDER BY CAST(H.NroHabitacion AS INTEGER), H.NroHabitacion"),
+    });
+    QSalidas->setColumnKind(QStringLiteral("Servicios"), K::Money);
+
+    // A room is taken when any stay but a "Finalizada" one covers the day; the
+    // stays' room index answers each room.
+    QOcupacionDelDia = new QueryCursor(Cnx, QStringLiteral("QOcupacionDelDia"), this);
+    QOcupacionDelDia->setSql({
+        QStringLiteral("SELECT Ocupadas, Total - Ocupadas AS Libres, Llegadas, Salidas FROM ("),
+        QStringLiteral("  SELECT (SELECT count(*) FROM Habitaciones H WHERE EXISTS (SELECT 1 FROM Estadias E"),
+        QStringLiteral("            WHERE E.IdHabitacion = H.idHabitacion AND E.FechaEgreso >= :Dia"),
+        QStringLiteral("              AND E.FechaIngreso <= :Dia AND E.Estado <> 'Finalizada')) AS Ocupadas,"),
+        QStringLiteral("         (SELECT count(*) FROM Habitaciones) AS Total,"),
+        QStringLiteral("         (SELECT count(*) FROM Estadias E"),
+        QStringLiteral("            INNER JOIN Habitaciones H ON H.idHabitacion = E.IdHabitacion"),
+        QStringLiteral("            WHERE E.FechaIngreso = :Dia AND E.Estado IN ('Reservada', 'Ocupada')) AS Llegadas,"),
+        QStringLiteral("         (SELECT count(*) FROM Estadias E"),
+        QStringLiteral("            INNER JOIN Habitaciones H ON H.idHabitacion = E.IdHabitacion"),
+        QStringLiteral("            WHERE E.FechaEgreso = :Dia AND E.Estado = 'Ocupada') AS Salidas)"),
+    });
+
     DHabitaciones = new DataSource(QStringLiteral("DHabitaciones"), THabitaciones, this);
     DTiposDeHabitacion = new DataSource(QStringLiteral("DTiposDeHabitacion"), TTiposDeHabitacion, this);
     DServicios = new DataSource(QStringLiteral("DServicios"), TServicios, this);
@@ -172,6 +226,12 @@ bool TDM::roomIsFree(qint64 roomId, QDate from, QDate to, qint64 exceptStay)
     const bool free = q.next() && q.value(0).toLongLong() == 0;
     q.finish();
     return free;
+}
+
+void TDM::forEachStayOfRoom(qint64 roomId, QDate first, QDate last,
+                            const std::function<void(const Cursor::RowRef &)> &f) const
+{
+    TEstadias->forEachInRange(QStringLiteral("FechaIngreso"), roomId, first, last, f);
 }
 
 void TDM::DataModuleCreate()

@@ -43,6 +43,12 @@ public:
     // Asks the file, so stays another program wrote count too.
     bool roomIsFree(qint64 roomId, QDate from, QDate to, qint64 exceptStay = 0);
 
+    // Calls f with each stay of TEstadias (whatever its filter) of the room
+    // whose days meet first..last, in order of check-in, through the stays'
+    // index by room and day. Moves nothing.
+    void forEachStayOfRoom(qint64 roomId, QDate first, QDate last,
+                           const std::function<void(const Cursor::RowRef &)> &f) const;
+
     Database Cnx;
 
     TableCursor *THabitaciones;
@@ -61,6 +67,18 @@ public:
     QueryCursor *QHabitaconesMasPedidas;
     QueryCursor *QEstadiasDeHuesped;
     QueryCursor *QHabitacionesPorTipo;
+    // Every room with its type's name, by floor and then by number as a whole
+    // number: the rows of the occupancy planner.
+    QueryCursor *QPlanillaHabitaciones;
+    // The day :Dia's arrivals ("Reservada" or "Ocupada" stays that begin that
+    // day) and departures ("Ocupada" stays that end that day, with the total of
+    // their services), each by room number.
+    QueryCursor *QLlegadas;
+    QueryCursor *QSalidas;
+    // One row for the day :Dia: rooms taken that day (any stay but a
+    // "Finalizada" one covers it, as the free-room search counts), rooms free,
+    // and the counts of QLlegadas and QSalidas.
+    QueryCursor *QOcupacionDelDia;
 
     DataSource *DHabitaciones;
     DataSource *DTiposDeHabitacion;

@@ -1,4 +1,5 @@
 #include "DataError.h"
+#include "DateTimes.h"
 #include "Filter.h"
 #include "Regional.h"
 #include "TestDatabase.h"
@@ -676,6 +677,131 @@ private slots:
         QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM ConsumoDeServicios")).toInt(), 0);
         QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM Estadias")).toInt(), 0);
         QVERIFY(stays.isEmpty());
+    }
+
+    // ---- the stays' index by room and day ------------------------------------
+
+    // Stays of room 101 and 102 in April 2014; a query names the room and the
+    // days, and the guests of the stays met come back in order of check-in.
+    void staysOfARoomMeetingDays_data()
+    {
+        QTest::addColumn<QString>("room");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("a one-day stay, on its day, over a finished one")
+            << "101" << 5 << 5 << QStringList{"Finalizada", "Una noche"};
+        QTest::newRow("both ends of a stay count") << "101" << 3 << 3 << QStringList{"Corta"};
+        QTest::newRow("a range inside a long stay") << "101" << 10 << 12
+                                                    << QStringList{"Finalizada", "Larga"};
+        QTest::newRow("a range touching two stays") << "101" << 3 << 6
+                                                    << QStringList{"Corta", "Finalizada", "Una noche", "Larga"};
+        QTest::newRow("a day between stays of the room") << "102" << 11 << 11 << QStringList{};
+        QTest::newRow("the other room") << "102" << 1 << 30 << QStringList{"Otra", "Otra tarde"};
+        QTest::newRow("before any stay") << "101" << -20 << -1 << QStringList{};
+        QTest::newRow("after every stay") << "101" << 31 << 60 << QStringList{};
+        QTest::newRow("a range over every stay") << "101" << -20 << 60
+                                                 << QStringList{"Corta", "Finalizada", "Una noche", "Larga"};
+    }
+
+    void staysOfARoomMeetingDays()
+    {
+        QFETCH(QString, room);
+        QFETCH(int, from);
+        QFETCH(int, to);
+        QFETCH(QStringList, expected);
+        const qint64 type = m_db->addRoomType(QStringLiteral("Doble"), money("80"));
+        const qint64 r101 = m_db->addRoom(QStringLiteral("101"), type);
+        const qint64 r102 = m_db->addRoom(QStringLiteral("102"), type);
+        auto stay = [&](const char *guest, qint64 r, const char *in, const char *out, const char *state) {
+            m_db->addStay(m_db->addGuest(QString::fromUtf8(guest)), r, QString::fromLatin1(in), QString::fromLatin1(out),
+                          QString::fromLatin1(state));
+        };
+        // Not in check-in order in the file, as years of bookings are not.
+        stay("Larga", r101, "2014-04-06", "2014-04-20", "Ocupada");
+        stay("Otra tarde", r102, "2014-04-12", "2014-04-14", "Reservada");
+        stay("Corta", r101, "2014-04-01", "2014-04-03", "Facturada");
+        stay("Una noche", r101, "2014-04-05", "2014-04-05", "Reservada");
+        stay("Otra", r102, "2014-04-01", "2014-04-10", "Facturada");
+        // It overlaps others: it no longer holds the room.
+        stay("Finalizada", r101, "2014-04-04", "2014-04-30", "Finalizada");
+        openModule();
+        // The filter of a window does not narrow the index.
+        m_dm->TEstadias->setFilter(QStringLiteral("Estado = 'Ocupada'"));
+        m_dm->TEstadias->setFiltered(true);
+        const QDate base(2014, 3, 31);
+        const Field &guest = m_dm->TEstadias->fieldByName(QStringLiteral("Huesped"));
+        QStringList found;
+        m_dm->forEachStayOfRoom(room == QLatin1String("101") ? r101 : r102, base.addDays(from), base.addDays(to),
+                                [&](const Cursor::RowRef &r) { found << r.value(guest).toString(); });
+        QCOMPARE(found, expected);
+    }
+
+    // Posting, changing, deleting and a rolled-back transaction keep the index in
+    // step; a stay being inserted is not found until it is posted.
+    void stayIndexFollowsEveryChange()
+    {
+        const qint64 type = m_db->addRoomType(QStringLiteral("Doble"), money("80"));
+        const qint64 room = m_db->addRoom(QStringLiteral("101"), type);
+        const qint64 ana = m_db->addGuest(QStringLiteral("Ana"));
+        m_db->addStay(ana, room, QStringLiteral("2014-04-01"), QStringLiteral("2014-04-03"), QStringLiteral("Ocupada"));
+        openModule();
+        Cursor &stays = *m_dm->TEstadias;
+        const Field &id = stays.fieldByName(QStringLiteral("IdEstadia"));
+        auto met = [&](int fromDay, int toDay) {
+            QList<qint64> out;
+            m_dm->forEachStayOfRoom(room, QDate(2014, 4, fromDay), QDate(2014, 4, toDay),
+                                    [&](const Cursor::RowRef &r) { out << r.value(id).toLongLong(); });
+            return out.size();
+        };
+        QCOMPARE(met(1, 30), 1);
+
+        stays.append();
+        stays.setValue(QStringLiteral("IdHabitacion"), room);
+        stays.setValue(QStringLiteral("IdHuesped"), ana);
+        stays.setValue(QStringLiteral("FechaIngreso"), DateTimes::make(QDate(2014, 4, 10)));
+        stays.setValue(QStringLiteral("FechaEgreso"), DateTimes::make(QDate(2014, 4, 12)));
+        stays.setValue(QStringLiteral("Estado"), QStringLiteral("Reservada"));
+        QCOMPARE(met(10, 10), 0);
+        stays.post();
+        QCOMPARE(met(10, 10), 1);
+        QCOMPARE(met(1, 30), 2);
+
+        // A longer stay is found on its new days and no more on none.
+        stays.edit();
+        stays.setValue(QStringLiteral("FechaEgreso"), DateTimes::make(QDate(2014, 4, 20)));
+        QCOMPARE(met(15, 15), 0); // not before the post
+        stays.post();
+        QCOMPARE(met(15, 15), 1);
+        QCOMPARE(met(21, 30), 0);
+
+        // A change rolled back takes the index back with it.
+        try {
+            Database::Transaction t(m_dm->Cnx);
+            stays.edit();
+            stays.setValue(QStringLiteral("FechaIngreso"), DateTimes::make(QDate(2014, 4, 25)));
+            stays.setValue(QStringLiteral("FechaEgreso"), DateTimes::make(QDate(2014, 4, 26)));
+            stays.post();
+            QCOMPARE(met(25, 25), 1);
+            throw DataError(QStringLiteral("abandoned"));
+        } catch (const DataError &) {
+        }
+        QCOMPARE(met(25, 25), 0);
+        QCOMPARE(met(15, 15), 1);
+
+        stays.remove();
+        QCOMPARE(met(15, 15), 0);
+        QCOMPARE(met(1, 30), 1);
+
+        // Reopening reads the file afresh.
+        m_db->addStay(ana, room, QStringLiteral("2014-04-28"), QStringLiteral("2014-04-29"), QStringLiteral("Reservada"));
+        stays.close();
+        VERIFY_DATA_ERROR(met(1, 30), QStringLiteral("TEstadias: Cannot perform this operation on a closed dataset"));
+        stays.open();
+        QCOMPARE(met(1, 30), 2);
+        VERIFY_DATA_ERROR(stays.forEachInRange(QStringLiteral("FechaEgreso"), room, QDate(2014, 4, 1),
+                                               QDate(2014, 4, 2), [](const Cursor::RowRef &) {}),
+                          QStringLiteral("TEstadias: No range index on field 'FechaEgreso'"));
     }
 
     void signalsArriveInOrder()
