@@ -70,3 +70,13 @@ ReportElement ReportElement::systemData(System system, MmRect box, QString leadi
     e.text = std::move(leadingText);
     return e;
 }
+
+ReportElement ReportElement::drawing(MmRect box, std::function<void(ReportCanvas &canvas)> draw)
+{
+    ReportElement e;
+    e.kind = Kind::Drawing;
+    e.box = box;
+    e.draw = std::move(draw);
+    e.transparent = true;
+    return e;
+}

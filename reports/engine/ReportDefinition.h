@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QSizeF>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -47,6 +49,19 @@ struct MmRect
     double height = 0;
 };
 
+// What a drawing element draws on, in millimetres from the element's top-left
+// corner. Texts print on one line, in black, cut at their box.
+class ReportCanvas
+{
+public:
+    virtual ~ReportCanvas() = default;
+    virtual void fill(const MmRect &box, const QColor &colour) = 0;
+    virtual void text(const MmRect &box, const QString &text, const ReportFont &font,
+                      TextAlignment alignment = TextAlignment::Left) = 0;
+    // Black lines along the chosen edges of the box, `widthMm` wide.
+    virtual void frame(const MmRect &box, FrameLines lines, double widthMm) = 0;
+};
+
 // One thing printed in a band. Which members count depends on the kind:
 //   Label        text (the caption)
 //   FieldText    cursor (null: the main cursor), field, mask; text (fallback)
@@ -56,6 +71,7 @@ struct MmRect
 //   FieldPicture cursor (null: the main cursor), field holding picture bytes,
 //                keepAspect; picture (fallback)
 //   SystemData   system, text (leading text)
+//   Drawing      draw, called with the records current as the band prints
 // A mask formats numbers as a number mask and date-times as a date picture.
 // A sum prints the total of its expression over every detail record of the
 // document, wherever the element stands.
@@ -68,7 +84,7 @@ struct MmRect
 // record: every field empty.
 struct ReportElement
 {
-    enum class Kind { Label, FieldText, FieldList, Expression, Picture, FieldPicture, SystemData };
+    enum class Kind { Label, FieldText, FieldList, Expression, Picture, FieldPicture, SystemData, Drawing };
     enum class System { DateTime, DetailCount };
 
     Kind kind = Kind::Label;
@@ -81,7 +97,8 @@ struct ReportElement
     // lines that do not fit the box's height are cut. Without it each paragraph is
     // one line, clipped at the box.
     bool wordWrap = true;
-    bool transparent = false; // otherwise the box is filled white
+    bool transparent = false; // otherwise the box is filled with the background
+    QColor background = Qt::white;
     FrameLines frame;
     // For an auto-size text: when its widest line is wider than this many
     // millimetres, it is drawn at the largest smaller size of the same font (in
@@ -105,6 +122,7 @@ struct ReportElement
     bool sum = false;
     QImage picture;
     System system = System::DateTime;
+    std::function<void(ReportCanvas &canvas)> draw;
 
     static ReportElement label(QString caption, MmRect box);
     static ReportElement fieldText(Cursor *cursor, QString field, MmRect box, QString mask = {});
@@ -113,12 +131,15 @@ struct ReportElement
     static ReportElement fixedPicture(QImage picture, MmRect box);
     static ReportElement fieldPicture(Cursor *cursor, QString field, MmRect box);
     static ReportElement systemData(System system, MmRect box, QString leadingText = {});
+    // Draws what only the data can tell (bars over days, say) inside its box.
+    static ReportElement drawing(MmRect box, std::function<void(ReportCanvas &canvas)> draw);
 
     ReportElement &withFont(const ReportFont &f) { font = f; return *this; }
     ReportElement &withAlignment(TextAlignment a) { alignment = a; return *this; }
     ReportElement &withAutoSize(bool on = true) { autoSize = on; return *this; }
     ReportElement &withWordWrap(bool on) { wordWrap = on; return *this; }
     ReportElement &withTransparent(bool on = true) { transparent = on; return *this; }
+    ReportElement &withBackground(const QColor &colour) { background = colour; return *this; }
     ReportElement &withFrame(FrameLines f) { frame = f; return *this; }
     ReportElement &withFallback(QString fallbackText) { text = std::move(fallbackText); return *this; }
     ReportElement &withFallback(QImage fallbackPicture) { picture = std::move(fallbackPicture); return *this; }
@@ -199,8 +220,9 @@ struct PreviewSettings
     bool maximized = false;
 };
 
-// One printed document. The engine walks `mainCursor` from its first record to
-// its end and leaves it there; other cursors are read, never moved.
+// One printed document, or one part of a document made of several (see
+// ReportEngine). The engine walks `mainCursor` from its first record to its end
+// and leaves it there; other cursors are read, never moved.
 struct ReportDefinition
 {
     QString name; // names the print job and the preview window
@@ -215,5 +237,7 @@ struct ReportDefinition
     std::optional<ReportBand> columnHeader;
     std::vector<ReportGroup> groups; // outermost first
     std::optional<ReportBand> detail;
+    // Printed in place of the detail band when the main cursor has no records.
+    std::optional<ReportBand> noData;
     std::optional<ReportBand> summary;
 };

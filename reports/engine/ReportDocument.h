@@ -3,6 +3,7 @@
 #include "ReportDefinition.h"
 
 #include <QFont>
+#include <QRgb>
 #include <QImage>
 #include <QRectF>
 #include <QString>
@@ -81,10 +82,11 @@ struct LineItem
     bool operator==(const LineItem &) const = default;
 };
 
-// A white filled rectangle (an element's background).
+// A filled rectangle: an element's background, white unless given.
 struct FillItem
 {
     DocRect box;
+    QRgb colour = 0xffffffff;
 
     bool operator==(const FillItem &) const = default;
 };

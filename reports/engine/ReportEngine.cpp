@@ -55,9 +55,21 @@ ReportDocument ReportEngine::produce(const ReportDefinition &definition)
     return producer.produce();
 }
 
+ReportDocument ReportEngine::produce(const std::vector<const ReportDefinition *> &parts)
+{
+    ReportProducer producer(parts, measurer());
+    return producer.produce();
+}
+
 void ReportEngine::preview(const ReportDefinition &definition, QWidget *parent)
 {
     preview(produce(definition), definition.preview, parent);
+}
+
+void ReportEngine::preview(const std::vector<const ReportDefinition *> &parts, QWidget *parent)
+{
+    const ReportDocument document = produce(parts);
+    preview(document, parts.empty() || !parts.front() ? PreviewSettings() : parts.front()->preview, parent);
 }
 
 void ReportEngine::preview(const ReportDocument &document, const PreviewSettings &settings, QWidget *parent)

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 class QWidget;
 class TextMeasurer;
@@ -28,6 +29,8 @@ public:
 
     // Produces the document of `definition` (see ReportProducer). Throws DataError.
     static ReportDocument produce(const ReportDefinition &definition);
+    // One document of several parts, one below the other (see ReportProducer).
+    static ReportDocument produce(const std::vector<const ReportDefinition *> &parts);
 
     // Produces the document, then shows it in the modal preview with the
     // definition's preview settings; returns when the preview closes and tells
@@ -35,5 +38,8 @@ public:
     // opens no preview; a document without pages opens none either and says so
     // through the message function.
     static void preview(const ReportDefinition &definition, QWidget *parent);
+    // The same for a document of several parts, with the first part's preview
+    // settings.
+    static void preview(const std::vector<const ReportDefinition *> &parts, QWidget *parent);
     static void preview(const ReportDocument &document, const PreviewSettings &settings, QWidget *parent);
 };

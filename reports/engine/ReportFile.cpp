@@ -33,7 +33,7 @@ constexpr qint64 MinPageBytes = 12;
 constexpr qint64 MinItemBytes = 17;
 constexpr qint64 MinLineBytes = 16;
 
-enum class Kind : quint8 { Text = 1, Picture = 2, Line = 3, Fill = 4 };
+enum class Kind : quint8 { Text = 1, Picture = 2, Line = 3, Fill = 4, ColourFill = 5 };
 
 // ---- writing -----------------------------------------------------------------
 
@@ -70,8 +70,12 @@ void writeItem(QDataStream &out, const PageItem &item)
         out << quint8(Kind::Line) << qint32(l->x1) << qint32(l->y1) << qint32(l->x2) << qint32(l->y2)
             << qint32(l->width);
     } else if (const auto *f = std::get_if<FillItem>(&item)) {
-        out << quint8(Kind::Fill);
+        // White fills keep the first version's form.
+        const bool white = f->colour == FillItem().colour;
+        out << quint8(white ? Kind::Fill : Kind::ColourFill);
         writeRect(out, f->box);
+        if (!white)
+            out << quint32(f->colour);
     }
 }
 
@@ -234,6 +238,11 @@ PageItem Reader::item(int pictureCount)
     }
     case Kind::Fill:
         return FillItem{rect()};
+    case Kind::ColourFill: {
+        FillItem f{rect()};
+        f.colour = number<quint32>();
+        return f;
+    }
     }
     damaged();
 }

@@ -16,7 +16,8 @@
 namespace ReportFile {
 
 constexpr quint32 Magic = 0x52444F43; // "RDOC"
-constexpr quint16 Version = 1;
+// 2: fills may have a colour.
+constexpr quint16 Version = 2;
 constexpr qint64 MaxFileSize = qint64(128) * 1024 * 1024;
 // The largest picture a document holds (the producer scales larger ones down).
 constexpr qint64 MaxPicturePixels = 16'000'000;

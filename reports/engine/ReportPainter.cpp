@@ -78,7 +78,7 @@ void paintPage(QPainter &p, const ReportDocument &doc, int pageIndex, const QRec
             if (t->clip)
                 p.restore();
         } else if (const auto *f = std::get_if<FillItem>(&item)) {
-            p.fillRect(f->box.toRectF(), Qt::white);
+            p.fillRect(f->box.toRectF(), QColor::fromRgba(f->colour));
         } else if (const auto *pic = std::get_if<PictureItem>(&item)) {
             if (pic->picture >= 0 && pic->picture < static_cast<int>(doc.pictures.size()))
                 p.drawImage(pic->box.toRectF(), doc.pictures[static_cast<size_t>(pic->picture)]);

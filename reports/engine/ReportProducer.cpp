@@ -57,15 +57,46 @@ struct DeferredSum
     int y = 0;
 };
 
+// What the parts of one document share: the pages, where the next band goes,
+// and the pictures already stored.
+struct DataPicture
+{
+    int index = -1;
+    QSize size;
+};
+
+struct Sheet
+{
+    ReportDocument doc;
+    bool started = false; // the geometry below is set
+    int paperWidth = 0;
+    int paperHeight = 0;
+    int left = 0;
+    int right = 0;
+    int top = 0;
+    int bottom = 0;
+    int y = 0;
+    // Nothing but the column header on the page yet: a band that does not fit
+    // here would not fit on a new page either.
+    bool fresh = true;
+    QHash<qint64, int> fixedPictures;
+    QHash<QByteArray, DataPicture> dataPictures;
+    QHash<QByteArray, DataPicture> keptPictures;
+};
+
 class Layouter
 {
 public:
-    Layouter(const ReportDefinition &def, const TextMeasurer &measurer, QDateTime now)
-        : m_def(def), m_measurer(measurer), m_now(std::move(now))
+    Layouter(const ReportDefinition &def, const TextMeasurer &measurer, QDateTime now, Sheet &sheet)
+        : m_def(def), m_measurer(measurer), m_now(std::move(now)), m_sheet(sheet), m_doc(sheet.doc), m_y(sheet.y),
+          m_fresh(sheet.fresh), m_fixedPictures(sheet.fixedPictures), m_dataPictures(sheet.dataPictures),
+          m_keptPictures(sheet.keptPictures)
     {
     }
 
-    ReportDocument run();
+    // Lays the part out after what the sheet holds (on a first page when it
+    // holds nothing).
+    void run();
 
 private:
     void prepare();
@@ -73,6 +104,7 @@ private:
     PreparedBand prepareBand(const ReportBand &band);
 
     bool fits(int height) const { return m_y + height <= m_bottom; }
+    void startPart(int needed);
     void startPage();
     void newPage();
     void place(const PreparedBand &band, bool emptyFields = false);
@@ -84,6 +116,7 @@ private:
     // The font a text prints in: the element's, or a smaller one that fits its
     // fit width; `shift` moves the smaller line down to the full line's middle.
     ReportFont fittedFont(const PlacedElement &pe, const QString &text, int &shift) const;
+    void emitDrawing(std::vector<PageItem> &items, const PlacedElement &pe, int x, int y) const;
     void emitFrame(std::vector<PageItem> &items, const DocRect &box, const FrameLines &frame, int width) const;
 
     QString fieldText(const PlacedElement &pe) const;
@@ -100,25 +133,25 @@ private:
     const ReportDefinition &m_def;
     const TextMeasurer &m_measurer;
     QDateTime m_now;
+    Sheet &m_sheet;
     Cursor *m_main = nullptr;
 
-    ReportDocument m_doc;
+    ReportDocument &m_doc;
     int m_paperWidth = 0;
     int m_paperHeight = 0;
     int m_left = 0;
     int m_right = 0;
     int m_top = 0;
     int m_bottom = 0;
-    int m_y = 0;
-    // Nothing but the column header on the page yet: a band that does not fit
-    // here would not fit on a new page either.
-    bool m_fresh = true;
+    int &m_y;
+    bool &m_fresh;
     bool m_emptyMode = false;
     int m_detailCount = 0;
 
     PreparedBand m_title;
     PreparedBand m_columnHeader;
     PreparedBand m_detail;
+    PreparedBand m_noData;
     PreparedBand m_summary;
     std::vector<PreparedBand> m_groupHeaders;
     std::vector<PreparedBand> m_groupFooters;
@@ -128,15 +161,10 @@ private:
     std::vector<ReportExpression::Value> m_sums;
     std::vector<DeferredSum> m_deferred;
 
-    QHash<qint64, int> m_fixedPictures;
-    struct DataPicture
-    {
-        int index = -1;
-        QSize size;
-    };
+    QHash<qint64, int> &m_fixedPictures;
     // Stretched pictures are scaled to their box's shape, kept ones to their own.
-    QHash<QByteArray, DataPicture> m_dataPictures;
-    QHash<QByteArray, DataPicture> m_keptPictures;
+    QHash<QByteArray, DataPicture> &m_dataPictures;
+    QHash<QByteArray, DataPicture> &m_keptPictures;
 };
 
 // The largest box of the picture's proportions inside `box`, centred.
@@ -227,21 +255,32 @@ void Layouter::prepare()
     if (m_def.page.columns != 1)
         throw DataError(QStringLiteral("El informe «%1»: solo se admite una columna por página").arg(m_def.name));
 
-    QSizeF paper = m_def.page.paper;
-    if (m_def.page.landscape)
-        paper.transpose();
-    m_paperWidth = DocUnits::fromMm(paper.width());
-    m_paperHeight = DocUnits::fromMm(paper.height());
-    m_left = DocUnits::fromMm(m_def.page.leftMargin);
-    m_right = m_paperWidth - DocUnits::fromMm(m_def.page.rightMargin);
-    m_top = DocUnits::fromMm(m_def.page.topMargin);
-    m_bottom = m_paperHeight - DocUnits::fromMm(m_def.page.bottomMargin);
-    if (m_right <= m_left || m_bottom <= m_top)
-        throw DataError(QStringLiteral("El informe «%1»: los márgenes no dejan lugar en la página").arg(m_def.name));
+    // Later parts of a document print on the first part's pages.
+    if (!m_sheet.started) {
+        QSizeF paper = m_def.page.paper;
+        if (m_def.page.landscape)
+            paper.transpose();
+        m_sheet.paperWidth = DocUnits::fromMm(paper.width());
+        m_sheet.paperHeight = DocUnits::fromMm(paper.height());
+        m_sheet.left = DocUnits::fromMm(m_def.page.leftMargin);
+        m_sheet.right = m_sheet.paperWidth - DocUnits::fromMm(m_def.page.rightMargin);
+        m_sheet.top = DocUnits::fromMm(m_def.page.topMargin);
+        m_sheet.bottom = m_sheet.paperHeight - DocUnits::fromMm(m_def.page.bottomMargin);
+        if (m_sheet.right <= m_sheet.left || m_sheet.bottom <= m_sheet.top)
+            throw DataError(
+                QStringLiteral("El informe «%1»: los márgenes no dejan lugar en la página").arg(m_def.name));
+    }
+    m_paperWidth = m_sheet.paperWidth;
+    m_paperHeight = m_sheet.paperHeight;
+    m_left = m_sheet.left;
+    m_right = m_sheet.right;
+    m_top = m_sheet.top;
+    m_bottom = m_sheet.bottom;
 
     m_title = prepareBand(m_def.title);
     m_columnHeader = prepareBand(m_def.columnHeader);
     m_detail = prepareBand(m_def.detail);
+    m_noData = prepareBand(m_def.noData);
     m_summary = prepareBand(m_def.summary);
     for (const ReportGroup &g : m_def.groups) {
         m_groupFields.push_back(&m_main->fieldByName(g.field));
@@ -261,6 +300,7 @@ void Layouter::prepare()
     collectSums(m_title);
     collectSums(m_columnHeader);
     collectSums(m_detail);
+    collectSums(m_noData);
     collectSums(m_summary);
     for (size_t i = 0; i < m_groupHeaders.size(); ++i) {
         collectSums(m_groupHeaders[i]);
@@ -336,6 +376,10 @@ void Layouter::emitBand(const PreparedBand &band, bool emptyFields)
         case ReportElement::Kind::FieldPicture:
             emitFieldPicture(items, pe, x, y, emptyFields);
             break;
+        case ReportElement::Kind::Drawing:
+            if (!emptyFields)
+                emitDrawing(items, pe, x, y);
+            break;
         }
     }
     emitFrame(items, DocRect{m_left, y, m_right - m_left, band.height}, band.frame, ReportProducer::BandLineWidth);
@@ -378,7 +422,7 @@ void Layouter::emitText(std::vector<PageItem> &items, const PlacedElement &pe, i
             line.baseline += shift;
     }
     if (!e.transparent)
-        items.push_back(FillItem{t.box});
+        items.push_back(FillItem{t.box, e.background.rgba()});
     const DocRect finalBox = t.box;
     items.push_back(std::move(t));
     emitFrame(items, finalBox, e.frame, ReportProducer::ElementLineWidth);
@@ -390,7 +434,7 @@ void Layouter::emitPicture(std::vector<PageItem> &items, const PlacedElement &pe
     const ReportElement &e = *pe.element;
     const DocRect box{x + pe.box.left, y + pe.box.top, pe.box.width, pe.box.height};
     if (!e.transparent)
-        items.push_back(FillItem{box});
+        items.push_back(FillItem{box, e.background.rgba()});
     if (picture >= 0)
         items.push_back(PictureItem{pictureBox ? *pictureBox : box, picture});
     emitFrame(items, box, e.frame, ReportProducer::ElementLineWidth);
@@ -412,6 +456,49 @@ void Layouter::emitFieldPicture(std::vector<PageItem> &items, const PlacedElemen
     if (picture < 0)
         picture = fixedPicture(e.picture);
     emitPicture(items, pe, x, y, picture);
+}
+
+void Layouter::emitDrawing(std::vector<PageItem> &items, const PlacedElement &pe, int x, int y) const
+{
+    const ReportElement &e = *pe.element;
+    const DocRect box{x + pe.box.left, y + pe.box.top, pe.box.width, pe.box.height};
+    if (!e.transparent)
+        items.push_back(FillItem{box, e.background.rgba()});
+    if (!e.draw)
+        return;
+
+    // Millimetres within the element's box to the page's hundredths.
+    class Canvas : public ReportCanvas
+    {
+    public:
+        Canvas(const Layouter &layouter, std::vector<PageItem> &items, DocRect box)
+            : m_layouter(layouter), m_items(items), m_box(box)
+        {
+        }
+        void fill(const MmRect &r, const QColor &colour) override { m_items.push_back(FillItem{place(r), colour.rgba()}); }
+        void text(const MmRect &r, const QString &text, const ReportFont &font, TextAlignment alignment) override
+        {
+            TextItem t = TextLayout::layout(m_layouter.m_measurer, font, text, place(r), alignment, false, false);
+            m_items.push_back(std::move(t));
+        }
+        void frame(const MmRect &r, FrameLines lines, double widthMm) override
+        {
+            m_layouter.emitFrame(m_items, place(r), lines, std::max(0, DocUnits::fromMm(widthMm)));
+        }
+
+    private:
+        DocRect place(const MmRect &r) const
+        {
+            const DocRect d = toDoc(r);
+            return {m_box.left + d.left, m_box.top + d.top, d.width, d.height};
+        }
+        const Layouter &m_layouter;
+        std::vector<PageItem> &m_items;
+        DocRect m_box;
+    };
+    Canvas canvas(*this, items, box);
+    e.draw(canvas);
+    emitFrame(items, box, e.frame, ReportProducer::ElementLineWidth);
 }
 
 void Layouter::emitFrame(std::vector<PageItem> &items, const DocRect &r, const FrameLines &frame, int width) const
@@ -543,11 +630,25 @@ void Layouter::fillDeferredSums()
     }
 }
 
-ReportDocument Layouter::run()
+void Layouter::startPart(int needed)
+{
+    // A part begins on the sheet's first page, or below the part before it
+    // when its opening bands fit there; otherwise on a new page of its own.
+    if (!m_sheet.started) {
+        m_sheet.started = true;
+        startPage();
+    } else if (!fits(needed) && !m_fresh) {
+        startPage();
+    }
+}
+
+void Layouter::run()
 {
     prepare();
-    m_doc.title = m_def.name;
-    m_doc.printer = m_def.printer;
+    if (!m_sheet.started) {
+        m_doc.title = m_def.name;
+        m_doc.printer = m_def.printer;
+    }
     if (!m_now.isValid())
         m_now = DateTimes::now();
 
@@ -559,21 +660,20 @@ ReportDocument Layouter::run()
 
     if (cursor.atEnd()) {
         if (!m_def.printIfEmpty)
-            return std::move(m_doc);
+            return;
         m_emptyMode = true;
-        startPage();
+        const PreparedBand &instead = m_noData.present ? m_noData : m_detail;
+        startPart(m_title.height + instead.height);
         place(m_title);
-        place(m_detail, true);
+        place(instead, true);
         place(m_summary);
         fillDeferredSums();
-        return std::move(m_doc);
+        return;
     }
 
-    startPage();
-    if (m_title.present) {
-        emitBand(m_title, false);
-        m_fresh = false;
-    }
+    startPart(m_title.height + m_columnHeader.height + m_detail.height);
+    if (m_title.present)
+        place(m_title);
     if (m_columnHeader.present) {
         if (fits(m_columnHeader.height) || m_fresh)
             emitBand(m_columnHeader, false);
@@ -629,18 +729,29 @@ ReportDocument Layouter::run()
     }
     place(m_summary);
     fillDeferredSums();
-    return std::move(m_doc);
 }
 
 } // namespace
 
 ReportProducer::ReportProducer(const ReportDefinition &definition, const TextMeasurer &measurer)
-    : m_definition(definition), m_measurer(measurer)
+    : m_parts{&definition}, m_measurer(measurer)
+{
+}
+
+ReportProducer::ReportProducer(std::vector<const ReportDefinition *> parts, const TextMeasurer &measurer)
+    : m_parts(std::move(parts)), m_measurer(measurer)
 {
 }
 
 ReportDocument ReportProducer::produce()
 {
-    Layouter layouter(m_definition, m_measurer, m_now);
-    return layouter.run();
+    Sheet sheet;
+    const QDateTime now = m_now.isValid() ? m_now : DateTimes::now();
+    for (const ReportDefinition *part : m_parts) {
+        if (!part)
+            throw DataError(QStringLiteral("El informe no tiene definición"));
+        Layouter layouter(*part, m_measurer, now, sheet);
+        layouter.run();
+    }
+    return std::move(sheet.doc);
 }

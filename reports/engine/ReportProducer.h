@@ -6,6 +6,8 @@
 
 #include <QDateTime>
 
+#include <vector>
+
 // Produces the document of a definition: walks the main cursor with first() and
 // next() to its end (leaving it at end on its last record, never moving it back,
 // moving no other cursor) and lays the bands out on pages.
@@ -26,14 +28,23 @@
 // as zero, and the summary; no column header, group header or footer. With no
 // records and without print-if-empty: a document without pages.
 //
+// A document of several parts lays each part out below the one before it, on
+// the first part's paper, margins, name and printer settings. Each part's title
+// prints once, where the part begins (the first part's at the top of page 1);
+// its column header at the top of every page while it runs. A part whose title,
+// column header and first detail do not fit below the previous part begins on a
+// new page. A part without records prints its title, then its no-data band (or,
+// without one, its detail band with empty fields), then its summary.
+//
 // Errors of the definition (no main cursor, unknown field, bad expression, more
 // than one column, margins that leave no room) and of the cursors (closed) throw
 // DataError, before the main cursor moves when the definition is at fault.
 class ReportProducer
 {
 public:
-    // The definition, its cursors and the measurer must outlive produce().
+    // The definitions, their cursors and the measurer must outlive produce().
     ReportProducer(const ReportDefinition &definition, const TextMeasurer &measurer);
+    ReportProducer(std::vector<const ReportDefinition *> parts, const TextMeasurer &measurer);
 
     // The moment that date-time system data prints; by default the wall clock
     // when produce() starts.
@@ -46,7 +57,7 @@ public:
     static constexpr int BandLineWidth = 53;
 
 private:
-    const ReportDefinition &m_definition;
+    std::vector<const ReportDefinition *> m_parts;
     const TextMeasurer &m_measurer;
     QDateTime m_now;
 };

@@ -78,6 +78,7 @@ ReportDocument richDocument()
     for (int p = 0; p < 3; ++p) {
         ReportPage page{21000, 29700, {}};
         page.items.push_back(FillItem{{1270, 1270, 18460, 500}});
+        page.items.push_back(FillItem{{1270, 1800, 3000, 450}, qRgba(213, 94, 0, 255)});
         page.items.push_back(PictureItem{{1270, 1270, 1750, 1120}, p % 2});
         TextItem t;
         t.text = QStringLiteral("Año %1\nCafé con leche — ñandú €").arg(p);
@@ -113,6 +114,26 @@ private slots:
         const ReportDocument loaded = ReportFile::load(path);
         QCOMPARE(loaded, doc);
         QCOMPARE(loaded.pictures[0].pixel(3, 2), qRgba(200, 100, 50, 7));
+    }
+
+    // Files of the first version, which had white fills only, still load; a
+    // coloured fill is written in the second.
+    void versions()
+    {
+        QByteArray bytes = ReportFile::toBytes(tinyDocument());
+        QCOMPARE(qFromBigEndian<quint16>(bytes.constData() + 4), ReportFile::Version);
+        bytes[5] = 1;
+        QCOMPARE(ReportFile::fromBytes(bytes, QStringLiteral("x")), tinyDocument());
+
+        ReportDocument coloured = tinyDocument();
+        coloured.pages[0].items.push_back(FillItem{{0, 0, 100, 100}, qRgb(86, 180, 233)});
+        coloured.pages[0].items.push_back(FillItem{{0, 0, 100, 100}});
+        const QByteArray colouredBytes = ReportFile::toBytes(coloured);
+        // The white fill keeps its first-version form: 17 bytes against 21.
+        QCOMPARE(colouredBytes.size(), bytes.size() + 21 + 17);
+        QCOMPARE(ReportFile::fromBytes(colouredBytes, QStringLiteral("x")), coloured);
+        VERIFY_DATA_ERROR(ReportFile::fromBytes(colouredBytes.left(colouredBytes.size() - 17 - 2), QStringLiteral("x")),
+                          QStringLiteral("El archivo «x» está dañado o incompleto"));
     }
 
     void emptyDocumentRoundTrip()
@@ -162,7 +183,7 @@ private slots:
         QTest::newRow("other magic") << at(fixed(0), 0x52444F44) << foreign;
         QTest::newRow("magic only") << Damage([](QByteArray &b) { b.truncate(4); }) << broken;
         QTest::newRow("version zero") << Damage([](QByteArray &b) { b[4] = 0; b[5] = 0; }) << broken;
-        QTest::newRow("newer version") << Damage([](QByteArray &b) { b[5] = 2; }) << "formato más nuevo (versión 2)";
+        QTest::newRow("newer version") << Damage([](QByteArray &b) { b[5] = 3; }) << "formato más nuevo (versión 3)";
         QTest::newRow("cut in the title") << Damage([](QByteArray &b) { b.truncate(10); }) << broken;
         QTest::newRow("cut in the picture") << Damage([](QByteArray &b) { b.truncate(PictureData + 20); }) << broken;
         QTest::newRow("cut in a text") << Damage([](QByteArray &b) { b.truncate(pageAt(b) + 48); }) << broken;

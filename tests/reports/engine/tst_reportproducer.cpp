@@ -101,6 +101,44 @@ struct Invoice
     }
 };
 
+ReportDocument produceParts(std::vector<const ReportDefinition *> parts)
+{
+    static const FixedTextMeasurer measurer;
+    ReportProducer producer(std::move(parts), measurer);
+    producer.setNow(Now);
+    return producer.produce();
+}
+
+// A second part for Listing's pages: title 10 mm, column header 10 mm, detail
+// 10 mm, a no-data line of 10 mm and a summary of 10 mm.
+struct Part
+{
+    MemoryCursor rows{QStringLiteral("Parte")};
+    ReportDefinition def;
+
+    explicit Part(int n)
+    {
+        rows.addField(QStringLiteral("Nombre"), Field::Kind::Text, 40);
+        for (int i = 1; i <= n; ++i)
+            rows.addRow({QStringLiteral("B%1").arg(i)});
+        rows.open();
+        def.name = QStringLiteral("Parte B");
+        def.mainCursor = &rows;
+        // Not used: the first part's paper holds every part.
+        def.page.landscape = true;
+        def.title = ReportBand(10);
+        def.title->add(ReportElement::label(QStringLiteral("TituloB"), {0, 0, 50, 5}));
+        def.columnHeader = ReportBand(10);
+        def.columnHeader->add(ReportElement::label(QStringLiteral("EncabezadoB"), {0, 0, 50, 5}));
+        def.detail = ReportBand(10);
+        def.detail->add(ReportElement::fieldText(nullptr, QStringLiteral("Nombre"), {0, 0, 60, 5}));
+        def.noData = ReportBand(10);
+        def.noData->add(ReportElement::label(QStringLiteral("SinFilasB"), {0, 0, 50, 5}));
+        def.summary = ReportBand(10);
+        def.summary->add(ReportElement::label(QStringLiteral("ResumenB"), {0, 0, 50, 5}));
+    }
+};
+
 QByteArray pngBytes(QColor colour)
 {
     QImage image(4, 3, QImage::Format_RGB32);
@@ -779,6 +817,112 @@ private slots:
         QCOMPARE(doc.pictures[1].pixel(0, 0), QColor(Qt::red).rgb());
         QCOMPARE(doc.pictures[0].format(), QImage::Format_ARGB32);
         QCOMPARE(doc.pictures[1].format(), QImage::Format_RGB32);
+    }
+
+    // Parts of one document follow one another; each part's title prints where
+    // it begins, its column header atop each page it runs on, and a part
+    // without rows prints its no-data line instead of its details.
+    void parts_data()
+    {
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("second");
+        QTest::addColumn<QString>("flow");
+
+        auto rows = [](const char *prefix, int from, int to) {
+            QStringList out;
+            for (int i = from; i <= to; ++i)
+                out << QString::fromLatin1(prefix) + QString::number(i);
+            return out.join(u' ');
+        };
+        // Page 1 holds 280 mm: title 20, header 10, then 10 mm per band.
+        QTest::newRow("both on one page")
+            << 2 << 2 << "Titulo Encabezado Fila 1 Fila 2 Resumen TituloB EncabezadoB B1 B2 ResumenB";
+        QTest::newRow("an empty second part says so")
+            << 2 << 0 << "Titulo Encabezado Fila 1 Fila 2 Resumen TituloB SinFilasB ResumenB";
+        QTest::newRow("an empty first part")
+            << 0 << 1 << "Titulo Resumen TituloB EncabezadoB B1 ResumenB";
+        // 20 rows and the summary leave 30 mm: title, header and a detail fit.
+        QTest::newRow("the second part's opening just fits")
+            << 20 << 2
+            << "Titulo Encabezado " + rows("Fila ", 1, 20) + " Resumen TituloB EncabezadoB B1 # EncabezadoB B2 ResumenB";
+        // 21 rows and the summary leave 20 mm: the second part starts a page.
+        QTest::newRow("the second part starts a new page")
+            << 21 << 1 << "Titulo Encabezado " + rows("Fila ", 1, 21) + " Resumen # TituloB EncabezadoB B1 ResumenB";
+        QTest::newRow("the second part runs over pages with its own header")
+            << 1 << 30
+            << "Titulo Encabezado Fila 1 Resumen TituloB EncabezadoB " + rows("B", 1, 20) + " # EncabezadoB "
+                   + rows("B", 21, 30) + " ResumenB";
+    }
+
+    void parts()
+    {
+        QFETCH(int, first);
+        QFETCH(int, second);
+        QFETCH(QString, flow);
+
+        Listing a(first);
+        Part b(second);
+        const ReportDocument doc = produceParts({&a.def, &b.def});
+        QCOMPARE(flowOf(doc), flow);
+        QCOMPARE(doc.title, QStringLiteral("Prueba"));
+        for (const ReportPage &page : doc.pages)
+            QCOMPARE(page.width, 21000);
+        QVERIFY(b.rows.atEnd());
+        // A single part is the document a definition makes alone.
+        QCOMPARE(produceParts({&a.def}), produce(a.def));
+    }
+
+    // A drawing element draws, per record and within its box, what the data
+    // tells; it draws nothing for the empty detail of a cursor without rows.
+    void drawingElement()
+    {
+        Listing l(2, false);
+        Cursor *rows = &l.rows;
+        int calls = 0;
+        l.def.detail->add(ReportElement::drawing({100, 1, 50, 8}, [&, rows](ReportCanvas &c) {
+            ++calls;
+            const qint64 n = rows->fieldByName(QStringLiteral("Numero")).asInteger();
+            c.fill({n * 10.0, 0, 10, 4}, QColor(0xd5, 0x5e, 0x00));
+            c.text({n * 10.0, 4, 20, 4}, QStringLiteral("Barra %1").arg(n), ReportFont{}, TextAlignment::Right);
+            c.frame({0, 0, 50, 8}, {.bottom = true}, 0.1);
+        }));
+        l.def.detail->add(ReportElement::label(QStringLiteral("Gris"), {170, 0, 10, 5}).withBackground(Qt::lightGray));
+        const ReportDocument doc = produce(l.def);
+        QCOMPARE(calls, 2);
+        // Detail 1 starts at 10 + 20 + 10 mm, detail 2 ten below; the box at 12.7 + 100 mm.
+        for (int n = 1; n <= 2; ++n) {
+            const int top = 4000 + (n - 1) * 1000 + 100;
+            const int left = 1270 + 10000;
+            bool fill = false;
+            bool line = false;
+            for (const PageItem &item : doc.pages[0].items) {
+                if (const auto *f = std::get_if<FillItem>(&item); f && f->colour == qRgb(0xd5, 0x5e, 0x00)
+                                                                 && f->box == DocRect{left + n * 1000, top, 1000, 400})
+                    fill = true;
+                if (const auto *li = std::get_if<LineItem>(&item);
+                    li && *li == LineItem{left, top + 800, left + 5000, top + 800, 10})
+                    line = true;
+            }
+            QVERIFY2(fill, qPrintable(QStringLiteral("bar %1").arg(n)));
+            QVERIFY2(line, qPrintable(QStringLiteral("line %1").arg(n)));
+            const TextItem *t = findText(doc, 0, QStringLiteral("Barra %1").arg(n));
+            QVERIFY(t);
+            QCOMPARE(t->box, (DocRect{left + n * 1000, top + 400, 2000, 400}));
+            QCOMPARE(t->alignment, TextAlignment::Right);
+        }
+        const TextItem *grey = findText(doc, 0, QStringLiteral("Gris"));
+        QVERIFY(grey);
+        bool greyFill = false;
+        for (const PageItem &item : doc.pages[0].items)
+            if (const auto *f = std::get_if<FillItem>(&item); f && f->box == grey->box)
+                greyFill = f->colour == QColor(Qt::lightGray).rgba();
+        QVERIFY(greyFill);
+
+        calls = 0;
+        Listing empty(0, false);
+        empty.def.detail = l.def.detail;
+        produce(empty.def);
+        QCOMPARE(calls, 0);
     }
 
     void frameLines()
