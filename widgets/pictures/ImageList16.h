@@ -5,7 +5,9 @@
 #include <QPixmap>
 
 // The shared list of 37 icons of 16 x 16 pixels, chosen by number (0 to 36).
-// Numbers 11 and 19 to 35 are unused and hold a fully transparent image.
+// Numbers 11 and 19 to 33 are unused and hold a fully transparent image; 34
+// (a planner) and 35 (arrivals and departures) serve the menu items added after
+// the first ones.
 //
 // Each picture is an SVG resource parsed once, on first use, and kept for the
 // whole run; every size is rendered from it, so icons stay sharp on screens with

@@ -7,7 +7,7 @@
 
 namespace {
 
-const QList<int> UsedIcons = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 13, 14, 15, 16, 17, 18, 36};
+const QList<int> UsedIcons = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 13, 14, 15, 16, 17, 18, 34, 35, 36};
 
 int opaquePixels(const QImage &image)
 {
