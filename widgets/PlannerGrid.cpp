@@ -57,6 +57,7 @@ namespace {
 
 const QColor WeekendFill = PlannerGrid::weekendColour();
 const QColor TodayColour = PlannerGrid::todayColour();
+const QColor TodayTint(0xdd, 0xea, 0xf4);
 
 quint64 accessibleKey(int row, int part)
 {
@@ -328,6 +329,7 @@ void PlannerGrid::setRange(QDate first, int count)
     const qint64 offset = m_first.daysTo(m_currentDay);
     m_first = first;
     m_days = std::max(1, count);
+    layoutColumns();
     m_currentDay = m_first.addDays(std::clamp<qint64>(offset, 0, m_days - 1));
     resetAccessible();
     viewport()->update();
@@ -418,7 +420,7 @@ void PlannerGrid::setCurrent(int row, QDate day)
 
 int PlannerGrid::dayWidth() const
 {
-    return std::max(8, (viewport()->width() - m_titleWidth) / std::max(1, m_days));
+    return std::max(8, (viewport()->width() - MinTitleWidth) / std::max(1, m_days));
 }
 
 int PlannerGrid::dayX(QDate day) const
@@ -481,7 +483,14 @@ void PlannerGrid::scrollToCurrent()
 void PlannerGrid::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
+    layoutColumns();
     updateScrollBars();
+}
+
+void PlannerGrid::layoutColumns()
+{
+    // The rooms' column takes what the whole days leave, so the days end at the edge.
+    m_titleWidth = std::max(MinTitleWidth, viewport()->width() - m_days * dayWidth());
 }
 
 void PlannerGrid::paintEvent(QPaintEvent *event)
@@ -496,7 +505,8 @@ void PlannerGrid::paintEvent(QPaintEvent *event)
     const int lastRow = std::min(rowCount() - 1, (clip.bottom() - m_headerHeight + scroll) / m_rowHeight);
     const int rowsBottom = std::min(viewport()->height(), m_headerHeight + rowCount() * m_rowHeight - scroll);
 
-    // Columns first: weekends shaded, then the day lines, over every row in view.
+    // Columns first: weekends shaded, then the day lines, over every row in view;
+    // today's column under the bars, so that it never hides a name.
     for (int d = 0; d < m_days; ++d) {
         const QDate day = m_first.addDays(d);
         if (isWeekend(day))
@@ -505,18 +515,16 @@ void PlannerGrid::paintEvent(QPaintEvent *event)
     p.setPen(GridLine);
     for (int d = 0; d <= m_days; ++d)
         p.drawLine(m_titleWidth + d * w, m_headerHeight, m_titleWidth + d * w, rowsBottom);
-
-    for (int r = firstRow; r <= lastRow; ++r)
-        paintRow(p, r, m_headerHeight + r * m_rowHeight - scroll);
-
-    // Today's column stands out over the rows.
     if (m_today >= m_first && m_today <= lastDay()) {
         const int x = dayX(m_today);
+        p.fillRect(QRect(x, m_headerHeight, w, rowsBottom - m_headerHeight), TodayTint);
         p.setPen(QPen(TodayColour, 2));
-        p.setBrush(Qt::NoBrush);
         p.drawLine(x + 1, m_headerHeight, x + 1, rowsBottom);
         p.drawLine(x + w - 1, m_headerHeight, x + w - 1, rowsBottom);
     }
+
+    for (int r = firstRow; r <= lastRow; ++r)
+        paintRow(p, r, m_headerHeight + r * m_rowHeight - scroll);
 
     // The current cell.
     if (m_currentRow >= 0) {

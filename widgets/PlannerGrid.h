@@ -122,6 +122,7 @@ private:
     friend class PlannerCellAccessible;
 
     void updateScrollBars();
+    void layoutColumns();
     void indexBars();
     void paintHeader(QPainter &p, const QRect &clip) const;
     void paintRow(QPainter &p, int row, int y) const;
@@ -142,7 +143,8 @@ private:
 
     int m_rowHeight = 20;
     int m_headerHeight = 34;
-    int m_titleWidth = 150;
+    static constexpr int MinTitleWidth = 150;
+    int m_titleWidth = MinTitleWidth;
 
     // Interfaces handed out for rows and cells, by row and part of it.
     QHash<quint64, unsigned> m_accessibleIds;
