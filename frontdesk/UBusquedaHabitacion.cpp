@@ -167,10 +167,33 @@ bool TFBusquedaHabitacion::AgregarEstadia()
     return agregar(QStringLiteral("Asignación de una habitación"), btAsignarHabitacion);
 }
 
-bool TFBusquedaHabitacion::agregar(const QString &caption, QPushButton *button)
+bool TFBusquedaHabitacion::ReservarHabitacion(qint64 idHabitacion, QDate dia)
+{
+    return agregar(QStringLiteral("Reservación de una habitación"), btReservar, [this, idHabitacion, dia] {
+        const QVariant type =
+            DM->THabitaciones->lookup(QStringLiteral("idHabitacion"), idHabitacion, QStringLiteral("IdTipo"));
+        const QVariant number =
+            DM->THabitaciones->lookup(QStringLiteral("idHabitacion"), idHabitacion, QStringLiteral("NroHabitacion"));
+        dblcbxTipoHabitacion->setKeyValue(type);
+        dblcbxTipoHabitacionClick();
+        dtpDesde->setDate(DateTimes::make(dia));
+        dtpHasta->setMinDate(dia);
+        dtpHasta->setDate(DateTimes::make(dia));
+        CalcularTarifa();
+        btBuscarClick();
+        const QList<QListWidgetItem *> found = lbxHabLibres->findItems(number.toString(), Qt::MatchExactly);
+        if (found.isEmpty())
+            lbxHabLibres->clearSelection(); // taken meanwhile: nothing is chosen
+        lbxHabLibres->setCurrentItem(found.isEmpty() ? nullptr : found.first());
+    });
+}
+
+bool TFBusquedaHabitacion::agregar(const QString &caption, QPushButton *button, const std::function<void()> &preset)
 {
     setWindowTitle(caption);
     InicializarBusqueda();
+    if (preset)
+        preset();
     button->show();
     const int result = ShowModal();
     button->hide();

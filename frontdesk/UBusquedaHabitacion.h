@@ -3,6 +3,10 @@
 #include "FormWindow.h"
 #include "ListBox.h"
 
+#include <QDate>
+
+#include <functional>
+
 class DatePicker;
 class LookupCombo;
 class QGroupBox;
@@ -30,6 +34,10 @@ public:
     bool AgregarReserva();
     // Assignment mode: the same with btAsignarHabitacion.
     bool AgregarEstadia();
+    // Reservation mode for one room and day: after the reset, the room's type
+    // is chosen, both days are `dia` (today or later), the search has run and
+    // the room is selected when it is free. Returns like AgregarReserva.
+    bool ReservarHabitacion(qint64 idHabitacion, QDate dia);
 
     QGroupBox *gbBusqueda;
     QLabel *Label4;
@@ -69,7 +77,8 @@ public slots:
     void dtpHastaChange();
 
 private:
-    bool agregar(const QString &caption, QPushButton *button);
+    // `preset` runs after the reset, before the dialog shows.
+    bool agregar(const QString &caption, QPushButton *button, const std::function<void()> &preset = {});
     void InicializarBusqueda();
     void CalcularTarifa();
     // The row of the selected free room, or -1.

@@ -116,9 +116,21 @@ TFEstadias::TFEstadias(QWidget *parent) : FormWindow(parent)
 
 void TFEstadias::AdministrarEstadias()
 {
+    abrir(0);
+}
+
+void TFEstadias::MostrarEstadia(qint64 idEstadia)
+{
+    abrir(idEstadia);
+}
+
+void TFEstadias::abrir(qint64 idEstadia)
+{
     Cursor &stays = *DM->TEstadias;
     stays.setFilter(QStringLiteral("Estado = 'Ocupada'"));
     stays.setFiltered(true);
+    if (idEstadia != 0 && stays.locate(QStringLiteral("IdEstadia"), idEstadia))
+        dbllbxHabitacionesClick();
     ShowModal();
     stays.setFiltered(false);
     stays.setFilter(QString());

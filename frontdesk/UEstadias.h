@@ -32,6 +32,9 @@ public:
     // the window modally, and when it closes removes the filter (the first stay
     // of the whole table becomes current) and empties its text.
     void AdministrarEstadias();
+    // The same, with the stay `idEstadia` current (and its check-out day in the
+    // picker) when it is listed.
+    void MostrarEstadia(qint64 idEstadia);
 
     QGroupBox *GroupBox3;
     LookupList *dbllbxHabitaciones;
@@ -70,6 +73,7 @@ public slots:
     void btAgregarClick();
 
 private:
+    void abrir(qint64 idEstadia);
     // False, after telling the user, when no occupied stay is listed.
     bool hasStay();
     // Writes the stay being edited; a refused post leaves the stay as stored.

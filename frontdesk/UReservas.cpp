@@ -97,6 +97,16 @@ TFReservas::TFReservas(QWidget *parent) : FormWindow(parent)
 
 void TFReservas::AdministrarReservas()
 {
+    abrir(0);
+}
+
+void TFReservas::MostrarReserva(qint64 idEstadia)
+{
+    abrir(idEstadia);
+}
+
+void TFReservas::abrir(qint64 idEstadia)
+{
     Cursor &stays = *DM->TEstadias;
     stays.setFilter(ReservedOnly);
     try {
@@ -105,6 +115,8 @@ void TFReservas::AdministrarReservas()
         stays.setFilter(QString());
         throw;
     }
+    if (idEstadia != 0)
+        stays.locate(QStringLiteral("IdEstadia"), idEstadia);
     ShowModal();
     removeFilter(stays);
 }

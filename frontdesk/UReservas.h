@@ -22,6 +22,8 @@ public:
     // Narrows the stays cursor to the reservations, shows the window modally,
     // and removes the filter when it closes, whatever happened inside.
     void AdministrarReservas();
+    // The same, with the reservation `idEstadia` current when it is listed.
+    void MostrarReserva(qint64 idEstadia);
 
     QLabel *Label1;
     QPushButton *btAsignarSinReserva;
@@ -40,6 +42,9 @@ public slots:
     // The assigned stay leaves the list at once; the next one becomes current.
     void btAsignarClick();
     void btEliminarClick();
+
+private:
+    void abrir(qint64 idEstadia);
 };
 
 extern TFReservas *FReservas;

@@ -1,6 +1,8 @@
 #include "UReportes.h"
 
+#include "DateTimes.h"
 #include "HotelIdentity.h"
+#include "Regional.h"
 #include "ReportEngine.h"
 #include "UDM.h"
 
@@ -151,6 +153,126 @@ TFReportes::TFReportes(QWidget *parent) : FormWindow(parent)
         // A blank space at the end.
         r.summary = ReportBand(11.6);
     }
+
+    // The day's arrivals and departures, and what the house holds that night.
+    const ReportFont columnTitle = arial(10, true);
+    const ReportFont cellFont = arial(10, false);
+    const ReportFont partTitle = cambria(14);
+    auto column = [&](ReportBand &band, const QString &title, MmRect box, TextAlignment alignment) {
+        band.add(ReportElement::label(title, box).withFont(columnTitle).withAlignment(alignment).withWordWrap(false));
+    };
+    auto cell = [&](ReportBand &band, const QString &field, MmRect box, TextAlignment alignment) {
+        band.add(ReportElement::fieldText(nullptr, field, box)
+                     .withFont(cellFont)
+                     .withAlignment(alignment)
+                     .withWordWrap(false));
+    };
+    const auto centre = TextAlignment::Center;
+    {
+        ReportDefinition &r = repLlegadas;
+        r.name = QStringLiteral("Llegadas y Salidas");
+        r.mainCursor = DM->QLlegadas;
+        r.printer.duplex = PrinterSettings::Duplex::Simplex;
+
+        r.title = ReportBand(38);
+        r.title->add(ReportElement::label(QString(), {0, 0, 184.5, 17.5})
+                         .withTransparent()
+                         .withFrame({.top = true, .bottom = true}));
+        r.title->add(HotelIdentity::logo({4.0, 3.6, 17.5, 11.2}));
+        // Clear of the date and time, which share the name's height.
+        r.title->add(hotelName(148.5));
+        r.title->add(ReportElement::systemData(ReportElement::System::DateTime, {149.5, 11.2, 33.7, 4.3})
+                         .withAlignment(right));
+        r.title->add(centred(ReportElement::label(QString(), {0, 20.0, 184.5, 8.6}), cambria(20)));
+        m_tituloLlegadas = r.title->elements.size() - 1;
+        r.title->add(ReportElement::label(QStringLiteral("Llegadas"), {0, 30.5, 80, 6.5}).withFont(partTitle));
+
+        r.columnHeader = ReportBand(7, {.bottom = true});
+        column(*r.columnHeader, QStringLiteral("Habitación"), {0, 1, 24, 5}, centre);
+        column(*r.columnHeader, QStringLiteral("Huésped"), {26, 1, 70, 5}, left);
+        column(*r.columnHeader, QStringLiteral("DNI"), {98, 1, 26, 5}, left);
+        column(*r.columnHeader, QStringLiteral("Días"), {126, 1, 14, 5}, right);
+        column(*r.columnHeader, QStringLiteral("Tipo"), {146, 1, 38.5, 5}, left);
+
+        r.detail = ReportBand(5.5);
+        cell(*r.detail, QStringLiteral("NroHabitacion"), {0, 0.5, 24, 4.5}, centre);
+        cell(*r.detail, QStringLiteral("Huesped"), {26, 0.5, 70, 4.5}, left);
+        cell(*r.detail, QStringLiteral("DNI"), {98, 0.5, 26, 4.5}, left);
+        cell(*r.detail, QStringLiteral("Dias"), {126, 0.5, 14, 4.5}, right);
+        cell(*r.detail, QStringLiteral("Tipo"), {146, 0.5, 38.5, 4.5}, left);
+
+        r.noData = ReportBand(6.5);
+        r.noData->add(ReportElement::label(QStringLiteral("No hay llegadas en este día."), {0, 1, 120, 4.5})
+                          .withFont(arial(10, false, true)));
+        r.summary = ReportBand(4);
+    }
+    {
+        ReportDefinition &r = repSalidas;
+        r.name = QStringLiteral("Salidas");
+        r.mainCursor = DM->QSalidas;
+
+        r.title = ReportBand(10);
+        r.title->add(ReportElement::label(QStringLiteral("Salidas"), {0, 2.5, 80, 6.5}).withFont(partTitle));
+
+        r.columnHeader = ReportBand(7, {.bottom = true});
+        column(*r.columnHeader, QStringLiteral("Habitación"), {0, 1, 24, 5}, centre);
+        column(*r.columnHeader, QStringLiteral("Huésped"), {26, 1, 70, 5}, left);
+        column(*r.columnHeader, QStringLiteral("Días"), {98, 1, 14, 5}, right);
+        column(*r.columnHeader, QStringLiteral("Servicios"), {116, 1, 32, 5}, right);
+        column(*r.columnHeader, QStringLiteral("Total Estadía"), {150, 1, 34.5, 5}, right);
+
+        r.detail = ReportBand(5.5);
+        cell(*r.detail, QStringLiteral("NroHabitacion"), {0, 0.5, 24, 4.5}, centre);
+        cell(*r.detail, QStringLiteral("Huesped"), {26, 0.5, 70, 4.5}, left);
+        cell(*r.detail, QStringLiteral("Dias"), {98, 0.5, 14, 4.5}, right);
+        cell(*r.detail, QStringLiteral("Servicios"), {116, 0.5, 32, 4.5}, right);
+        cell(*r.detail, QStringLiteral("PrecioFinal"), {150, 0.5, 34.5, 4.5}, right);
+
+        r.noData = ReportBand(6.5);
+        r.noData->add(ReportElement::label(QStringLiteral("No hay salidas en este día."), {0, 1, 120, 4.5})
+                          .withFont(arial(10, false, true)));
+        r.summary = ReportBand(4);
+    }
+    {
+        ReportDefinition &r = repOcupacion;
+        r.name = QStringLiteral("Resumen");
+        r.mainCursor = DM->QOcupacionDelDia;
+
+        r.title = ReportBand(10);
+        r.title->add(ReportElement::label(QStringLiteral("Resumen"), {0, 2.5, 80, 6.5}).withFont(partTitle));
+
+        r.detail = ReportBand(26, {.top = true});
+        const QStringList captions = {QStringLiteral("Habitaciones ocupadas esa noche:"),
+                                      QStringLiteral("Habitaciones libres:"), QStringLiteral("Llegadas:"),
+                                      QStringLiteral("Salidas:")};
+        const QStringList fields = {QStringLiteral("Ocupadas"), QStringLiteral("Libres"), QStringLiteral("Llegadas"),
+                                    QStringLiteral("Salidas")};
+        for (int i = 0; i < captions.size(); ++i) {
+            const double y = 2 + i * 6;
+            r.detail->add(ReportElement::label(captions[i], {0, y, 90, 5}).withFont(columnTitle).withAlignment(right));
+            r.detail->add(
+                ReportElement::fieldText(nullptr, fields[i], {93, y, 30, 5}).withFont(cellFont).withAlignment(left));
+        }
+    }
+}
+
+std::vector<const ReportDefinition *> TFReportes::LlegadasSalidas(QDate dia)
+{
+    for (QueryCursor *q : {DM->QLlegadas, DM->QSalidas, DM->QOcupacionDelDia}) {
+        q->close();
+        q->setParameter(QStringLiteral("Dia"), dia);
+        q->open();
+    }
+    const QString title = QStringLiteral("Llegadas y Salidas del ")
+                          + Regional::settings().formatShortDate(DateTimes::make(dia));
+    repLlegadas.name = title;
+    repLlegadas.title->elements[m_tituloLlegadas].text = title;
+    return {&repLlegadas, &repSalidas, &repOcupacion};
+}
+
+void TFReportes::PreviewLlegadasSalidas(QDate dia, QWidget *parent)
+{
+    ReportEngine::preview(LlegadasSalidas(dia), parent ? parent : parentWidget());
 }
 
 void TFReportes::PreviewServicios(QWidget *parent)

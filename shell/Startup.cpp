@@ -11,9 +11,11 @@
 #include "UConsultas.h"
 #include "UDatosDelHotel.h"
 #include "UDM.h"
+#include "UElegirDia.h"
 #include "UEstadias.h"
 #include "UHabitaciones.h"
 #include "UHuespedes.h"
+#include "UPlanillaOcupacion.h"
 #include "UPrincipal.h"
 #include "URegistrarConsumos.h"
 #include "UReporteFactura.h"
@@ -75,6 +77,8 @@ void create(TDM *dm, const QString &targetError)
     FFactura = new TFFactura(FPrincipal);
     FReportes = new TFReportes(FPrincipal);
     FDatosDelHotel = new TFDatosDelHotel(FPrincipal);
+    FPlanillaOcupacion = new TFPlanillaOcupacion(FPrincipal);
+    FElegirDia = new TFElegirDia(FPrincipal);
 }
 
 } // namespace
@@ -136,6 +140,8 @@ void destroyAll()
     FFactura = nullptr;
     FReportes = nullptr;
     FDatosDelHotel = nullptr;
+    FPlanillaOcupacion = nullptr;
+    FElegirDia = nullptr;
     delete DM;
     DM = nullptr;
 }

@@ -8,9 +8,11 @@
 #include "UConsultas.h"
 #include "UDatosDelHotel.h"
 #include "UDM.h"
+#include "UElegirDia.h"
 #include "UEstadias.h"
 #include "UHabitaciones.h"
 #include "UHuespedes.h"
+#include "UPlanillaOcupacion.h"
 #include "UReportes.h"
 #include "UReservas.h"
 #include "UServicios.h"
@@ -128,6 +130,7 @@ TFPrincipal::TFPrincipal(QWidget *parent) : QMainWindow(parent)
     MainMenu1Reservas = bar->addMenu(QStringLiteral("Reservas"));
     ListadodeReservas1 = item(MainMenu1Reservas, QStringLiteral("Administrar Reservas"), 9, 0);
     AgregarReserva1 = item(MainMenu1Reservas, QStringLiteral("Agregar Reserva"), 10, 0);
+    PlanilladeOcupacion1 = item(MainMenu1Reservas, QStringLiteral("Planilla de Ocupación"), 34, 0);
     MainMenu1Estadias = bar->addMenu(QStringLiteral("Estadías"));
     AdministrarEstadas1 = item(MainMenu1Estadias, QStringLiteral("Administrar Estadías"), 5, 0);
     AsignarHabitacin1 = item(MainMenu1Estadias, QStringLiteral("Asignar Habitación"), 15, 0);
@@ -137,6 +140,7 @@ TFPrincipal::TFPrincipal(QWidget *parent) : QMainWindow(parent)
     MainMenu1Reportes = bar->addMenu(QStringLiteral("Reportes"));
     ListadodeServicios1 = item(MainMenu1Reportes, QStringLiteral("Listado de Servicios"), 18, 0);
     ListadodeHabitacionesporTipo1 = item(MainMenu1Reportes, QStringLiteral("Listado de Habitaciones"), 36, 0);
+    LlegadasySalidas1 = item(MainMenu1Reportes, QStringLiteral("Llegadas y Salidas"), 35, 0);
     // "Salir" is a top-level entry that acts itself.
     Salir1 = bar->addAction(ImageList16::icon(14), QStringLiteral("Salir"));
     Salir1->setObjectName(QStringLiteral("Salir1"));
@@ -155,6 +159,8 @@ TFPrincipal::TFPrincipal(QWidget *parent) : QMainWindow(parent)
         connect(a, &QAction::triggered, this, [this, a] { guarded(this, [&] { ConsultasClick(a); }); });
     wire(ListadodeServicios1, &TFPrincipal::ListadodeServicios1Click);
     wire(ListadodeHabitacionesporTipo1, &TFPrincipal::ListadodeHabitacionesporTipo1Click);
+    wire(PlanilladeOcupacion1, &TFPrincipal::PlanilladeOcupacion1Click);
+    wire(LlegadasySalidas1, &TFPrincipal::LlegadasySalidas1Click);
 
     // Restored: a client area of 695 x 386 centred on the screen.
     resize(695, 386 + bar->sizeHint().height());
@@ -267,6 +273,18 @@ void TFPrincipal::ListadodeHabitacionesporTipo1Click()
     DM->QHabitacionesPorTipo->close();
     DM->QHabitacionesPorTipo->open();
     FReportes->PreviewHabitaciones(this);
+}
+
+void TFPrincipal::PlanilladeOcupacion1Click()
+{
+    FPlanillaOcupacion->MostrarPlanilla();
+}
+
+void TFPrincipal::LlegadasySalidas1Click()
+{
+    QDate dia;
+    if (FElegirDia->ElegirDia(QStringLiteral("Llegadas y Salidas"), dia))
+        FReportes->PreviewLlegadasSalidas(dia, this);
 }
 
 void TFPrincipal::Salir1Click()

@@ -42,6 +42,9 @@ public:
     QAction *HabitacionesmasPedidas1;
     QAction *ListadodeServicios1;
     QAction *ListadodeHabitacionesporTipo1;
+    // After the described items of their menus.
+    QAction *PlanilladeOcupacion1;
+    QAction *LlegadasySalidas1;
 
 public slots:
     void Timer1Timer();
@@ -58,6 +61,9 @@ public slots:
     void ConsultasClick(QAction *Sender);
     void ListadodeServicios1Click();
     void ListadodeHabitacionesporTipo1Click();
+    void PlanilladeOcupacion1Click();
+    // Asks for the day, then previews its arrivals and departures.
+    void LlegadasySalidas1Click();
     void Salir1Click();
 
 private:
