@@ -112,6 +112,7 @@ TFPlanillaOcupacion::TFPlanillaOcupacion(QWidget *parent) : FormWindow(parent)
     grdPlanilla = new PlannerGrid(this);
     grdPlanilla->setObjectName(QStringLiteral("grdPlanilla"));
     grdPlanilla->setAccessibleName(QStringLiteral("Planilla de Ocupación"));
+    grdPlanilla->setDescriber([this](int barra, PlannerGrid::Description kind) { return describir(barra, kind); });
 
     pnlLeyenda = new QWidget(this);
     pnlLeyenda->setObjectName(QStringLiteral("pnlLeyenda"));
@@ -254,39 +255,43 @@ void TFPlanillaOcupacion::CargarEstadias()
     const Field &state = stays.fieldByName(QStringLiteral("Estado"));
     const Field &days = stays.fieldByName(QStringLiteral("Dias"));
     const Field &daily = stays.fieldByName(QStringLiteral("PrecioDiario"));
-    const RegionalSettings &rs = Regional::settings();
     const QDate first = grdPlanilla->firstDay();
     const QDate last = grdPlanilla->lastDay();
 
     std::vector<PlannerGrid::Bar> bars;
-    m_estados.clear();
+    m_barras.clear();
     for (int row = 0; row < static_cast<int>(m_habitaciones.size()); ++row) {
-        const QString &room = grdPlanilla->row(row).title;
         DM->forEachStayOfRoom(m_habitaciones[size_t(row)], first, last, [&](const Cursor::RowRef &stay) {
             PlannerGrid::Bar b;
             b.row = row;
             b.key = stay.value(id).toLongLong();
             b.first = stay.value(checkIn).toDateTime().date();
             b.last = stay.value(checkOut).toDateTime().date();
-            const QString name = stay.value(guest).toString();
-            const QString st = stay.value(state).toString();
-            const QVariant storedDays = stay.value(days);
-            const qint64 n = storedDays.isValid() ? storedDays.toLongLong() : b.first.daysTo(b.last) + 1;
-            const QVariant price = stay.value(daily);
-            const QString dates = shortDate(b.first) + QStringLiteral(" a ") + shortDate(b.last);
-            b.text = name;
-            b.colour = colorDeEstado(st);
-            b.faint = st == Finalizada;
-            b.accessibleName = name + QStringLiteral(", ") + st + QStringLiteral(", ") + dates;
-            b.toolTip = name + u'\n' + QStringLiteral("Habitación ") + room + u'\n' + dates + QStringLiteral(" (")
-                        + QString::number(n) + (n == 1 ? QStringLiteral(" día)") : QStringLiteral(" días)")) + u'\n'
-                        + QStringLiteral("Precio diario: ")
-                        + (price.isValid() ? rs.formatCurrency(price.value<Money>()) : QString()) + u'\n' + st;
+            b.text = stay.value(guest).toString();
+            Barra extra{stay.value(state).toString(), stay.value(days), stay.value(daily)};
+            b.colour = colorDeEstado(extra.estado);
+            b.faint = extra.estado == Finalizada;
             bars.push_back(std::move(b));
-            m_estados.push_back(st);
+            m_barras.push_back(std::move(extra));
         });
     }
     grdPlanilla->setBars(std::move(bars));
+}
+
+QString TFPlanillaOcupacion::describir(int barra, PlannerGrid::Description kind) const
+{
+    const PlannerGrid::Bar &b = grdPlanilla->bars()[size_t(barra)];
+    const Barra &extra = m_barras[size_t(barra)];
+    const QString dates = shortDate(b.first) + QStringLiteral(" a ") + shortDate(b.last);
+    if (kind == PlannerGrid::Description::AccessibleName)
+        return b.text + QStringLiteral(", ") + extra.estado + QStringLiteral(", ") + dates;
+    const qint64 n = extra.dias.isValid() ? extra.dias.toLongLong() : b.first.daysTo(b.last) + 1;
+    const QString price = extra.precioDiario.isValid()
+                              ? Regional::settings().formatCurrency(extra.precioDiario.value<Money>())
+                              : QString();
+    return b.text + u'\n' + QStringLiteral("Habitación ") + grdPlanilla->row(b.row).title + u'\n' + dates
+           + QStringLiteral(" (") + QString::number(n) + (n == 1 ? QStringLiteral(" día)") : QStringLiteral(" días)"))
+           + u'\n' + QStringLiteral("Precio diario: ") + price + u'\n' + extra.estado;
 }
 
 void TFPlanillaOcupacion::btMesAnteriorClick()
@@ -348,7 +353,7 @@ void TFPlanillaOcupacion::grdPlanillaActivated(int fila, QDate dia)
         FBusquedaHabitacion->ReservarHabitacion(m_habitaciones[size_t(fila)], dia);
     } else {
         const qint64 stay = grdPlanilla->bars()[size_t(bar)].key;
-        const QString &state = m_estados[size_t(bar)];
+        const QString &state = m_barras[size_t(bar)].estado;
         if (state == Ocupada) {
             FEstadias->MostrarEstadia(stay);
         } else if (state == Reservada) {

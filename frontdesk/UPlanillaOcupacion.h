@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FormWindow.h"
+#include "PlannerGrid.h"
 #include "ReportDefinition.h"
 
 #include <QColor>
@@ -10,7 +11,6 @@
 #include <vector>
 
 class DatePicker;
-class PlannerGrid;
 class QLabel;
 class QPushButton;
 
@@ -47,7 +47,10 @@ public:
     QDate dia() const { return m_dia; }
     // The room of a row of the grid, and the state of the stay of a bar.
     qint64 idHabitacion(int fila) const { return m_habitaciones[static_cast<size_t>(fila)]; }
-    const QString &estadoDeBarra(int barra) const { return m_estados[static_cast<size_t>(barra)]; }
+    const QString &estadoDeBarra(int barra) const { return m_barras[static_cast<size_t>(barra)].estado; }
+    // A bar's tool tip (guest, room, days, daily price, state) or accessible
+    // name ("guest, state, dd/mm/yyyy a dd/mm/yyyy").
+    QString describir(int barra, PlannerGrid::Description kind) const;
 
     // One palette for the states, readable by colour-blind users and in grey
     // print: yellow, vermilion and sky blue differ in lightness too.
@@ -93,7 +96,14 @@ private:
     QDate m_dia;
     std::vector<qint64> m_habitaciones; // room key per row
     QHash<qint64, int> m_filas;         // row per room key
-    std::vector<QString> m_estados;     // state per bar of the grid
+    // What a bar shows only on demand, per bar of the grid.
+    struct Barra
+    {
+        QString estado;
+        QVariant dias;
+        QVariant precioDiario;
+    };
+    std::vector<Barra> m_barras;
 };
 
 extern TFPlanillaOcupacion *FPlanillaOcupacion;

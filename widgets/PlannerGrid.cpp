@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStaticText>
 #include <QToolTip>
 
 #include <algorithm>
@@ -107,7 +108,7 @@ public:
             return QString();
         if (t == QAccessible::Name) {
             if (m_bar >= 0)
-                return m_grid->m_bars[size_t(m_bar)].accessibleName;
+                return m_grid->describe(m_bar, PlannerGrid::Description::AccessibleName);
             return QStringLiteral("Libre, ") + shortDate(m_grid->currentDay());
         }
         return QString();
@@ -312,6 +313,8 @@ PlannerGrid::~PlannerGrid()
 void PlannerGrid::setRows(std::vector<Row> rows)
 {
     m_rows = std::move(rows);
+    m_titleLabels.clear();
+    m_detailLabels.clear();
     m_bars.clear();
     m_rowBars.assign(m_rows.size(), {});
     if (m_rows.empty())
@@ -362,6 +365,13 @@ void PlannerGrid::indexBars()
                 return x.faint;
             return x.first < y.first;
         });
+}
+
+QString PlannerGrid::describe(int bar, Description kind) const
+{
+    if (!m_describer || bar < 0 || bar >= static_cast<int>(m_bars.size()))
+        return QString();
+    return m_describer(bar, kind);
 }
 
 const std::vector<int> &PlannerGrid::barsOfRow(int row) const
@@ -497,27 +507,31 @@ void PlannerGrid::paintEvent(QPaintEvent *event)
 {
     QPainter p(viewport());
     const QRect clip = event->rect();
-    p.fillRect(clip, Qt::white);
     const int w = dayWidth();
     const int right = m_titleWidth + m_days * w;
     const int scroll = verticalScrollBar()->value();
     const int firstRow = std::max(0, (clip.top() - m_headerHeight + scroll) / m_rowHeight);
     const int lastRow = std::min(rowCount() - 1, (clip.bottom() - m_headerHeight + scroll) / m_rowHeight);
     const int rowsBottom = std::min(viewport()->height(), m_headerHeight + rowCount() * m_rowHeight - scroll);
+    const int rowsTop = std::max(m_headerHeight, clip.top());
 
-    // Columns first: weekends shaded, then the day lines, over every row in view;
-    // today's column under the bars, so that it never hides a name.
+    // Every pixel once: each day's column in its own colour (today's under the
+    // bars, so that it never hides a name), white beyond the rows and the days.
+    // The rows' titles fill their own column.
+    if (rowsBottom < clip.bottom() + 1)
+        p.fillRect(QRect(clip.left(), rowsBottom, clip.width(), clip.bottom() + 1 - rowsBottom), Qt::white);
+    if (right < clip.right() + 1)
+        p.fillRect(QRect(right, rowsTop, clip.right() + 1 - right, rowsBottom - rowsTop), Qt::white);
     for (int d = 0; d < m_days; ++d) {
         const QDate day = m_first.addDays(d);
-        if (isWeekend(day))
-            p.fillRect(QRect(m_titleWidth + d * w, m_headerHeight, w, rowsBottom - m_headerHeight), WeekendFill);
+        const QColor fill = day == m_today ? TodayTint : isWeekend(day) ? WeekendFill : QColor(Qt::white);
+        p.fillRect(QRect(m_titleWidth + d * w, rowsTop, w, rowsBottom - rowsTop), fill);
     }
     p.setPen(GridLine);
     for (int d = 0; d <= m_days; ++d)
         p.drawLine(m_titleWidth + d * w, m_headerHeight, m_titleWidth + d * w, rowsBottom);
     if (m_today >= m_first && m_today <= lastDay()) {
         const int x = dayX(m_today);
-        p.fillRect(QRect(x, m_headerHeight, w, rowsBottom - m_headerHeight), TodayTint);
         p.setPen(QPen(TodayColour, 2));
         p.drawLine(x + 1, m_headerHeight, x + 1, rowsBottom);
         p.drawLine(x + w - 1, m_headerHeight, x + w - 1, rowsBottom);
@@ -592,6 +606,40 @@ void PlannerGrid::paintHeader(QPainter &p, const QRect &clip) const
     p.drawLine(m_titleWidth, half, m_titleWidth + m_days * w, half);
 }
 
+const QStaticText &PlannerGrid::label(std::vector<Label> &cache, size_t index, const QString &text,
+                                      const QFont &font, int width) const
+{
+    // Elided and laid out once per width: shaping text on every paint would
+    // cost more than the rest of the paint together.
+    if (cache.size() <= index)
+        cache.resize(index + 1);
+    Label &l = cache[index];
+    if (l.width != width) {
+        l.width = width;
+        l.text.setText(QFontMetrics(font).elidedText(text, Qt::ElideRight, width));
+        l.text.setTextFormat(Qt::PlainText);
+        l.text.prepare(QTransform(), font);
+    }
+    return l.text;
+}
+
+const QStaticText &PlannerGrid::barLabel(const QString &text, const QFont &font, int width) const
+{
+    // By name and width, across runs of days: a week later most stays are
+    // still in view at the same width, and are not laid out again.
+    if (m_barLabels.size() > 20000)
+        m_barLabels.clear();
+    const BarLabelKey key{text, width, font.italic()};
+    auto it = m_barLabels.find(key);
+    if (it == m_barLabels.end()) {
+        QStaticText t(QFontMetrics(font).elidedText(text, Qt::ElideRight, width));
+        t.setTextFormat(Qt::PlainText);
+        t.prepare(QTransform(), font);
+        it = m_barLabels.insert(key, t);
+    }
+    return it.value();
+}
+
 void PlannerGrid::paintRow(QPainter &p, int row, int y) const
 {
     const Row &r = m_rows[size_t(row)];
@@ -599,23 +647,26 @@ void PlannerGrid::paintRow(QPainter &p, int row, int y) const
     p.fillRect(title, row == m_currentRow ? QColor(0xdd, 0xe8, 0xf3) : HeaderFill);
     QFont bold = font();
     bold.setBold(true);
+    const int textTop = y + (m_rowHeight - QFontMetrics(font()).height()) / 2;
     p.setFont(bold);
     p.setPen(Qt::black);
-    const QRect text = title.adjusted(6, 0, -4, 0);
-    p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, r.title);
-    const int titleWidth = p.fontMetrics().horizontalAdvance(r.title) + 8;
+    const QStaticText &number = label(m_titleLabels, size_t(row), r.title, bold, m_titleWidth - 10);
+    p.drawStaticText(QPointF(6, textTop), number);
+    const int detailLeft = 6 + int(number.size().width()) + 8;
     p.setFont(font());
     p.setPen(DetailText);
-    const QRect detail = text.adjusted(titleWidth, 0, 0, 0);
-    p.drawText(detail, Qt::AlignLeft | Qt::AlignVCenter,
-               p.fontMetrics().elidedText(r.detail, Qt::ElideRight, detail.width()));
+    p.drawStaticText(QPointF(detailLeft, textTop),
+                     label(m_detailLabels, size_t(row), r.detail, font(), std::max(0, m_titleWidth - detailLeft - 4)));
 
+    // Boxes first, then the names over them, one font at a time.
+    bool anyFaint = false;
     for (int i : barsOfRow(row)) {
         const Bar &b = m_bars[size_t(i)];
         if (b.last < m_first || b.first > lastDay())
             continue;
         const QRect box = barRect(i);
         if (b.faint) {
+            anyFaint = true;
             p.setPen(QPen(QColor(0x99, 0x99, 0x99), 1, Qt::DashLine));
             p.setBrush(QColor(0xf7, 0xf7, 0xf7));
         } else {
@@ -623,15 +674,23 @@ void PlannerGrid::paintRow(QPainter &p, int row, int y) const
             p.setBrush(b.colour);
         }
         p.drawRect(box.adjusted(0, 0, -1, -1));
-        const QRect inside = box.adjusted(4, 0, -3, 0);
-        if (inside.width() < 6)
-            continue;
-        QFont f = font();
-        f.setItalic(b.faint);
-        p.setFont(f);
-        p.setPen(b.faint ? DetailText : Qt::black);
-        p.drawText(inside, Qt::AlignLeft | Qt::AlignVCenter,
-                   p.fontMetrics().elidedText(b.text, Qt::ElideRight, inside.width()));
+    }
+    QFont italic = font();
+    italic.setItalic(true);
+    for (const bool faint : {false, true}) {
+        if (faint && !anyFaint)
+            break;
+        p.setFont(faint ? italic : font());
+        p.setPen(faint ? DetailText : Qt::black);
+        for (int i : barsOfRow(row)) {
+            const Bar &b = m_bars[size_t(i)];
+            if (b.faint != faint || b.last < m_first || b.first > lastDay())
+                continue;
+            const QRect inside = barRect(i).adjusted(4, 0, -3, 0);
+            if (inside.width() < 6)
+                continue;
+            p.drawStaticText(QPointF(inside.left(), textTop), barLabel(b.text, faint ? italic : font(), inside.width()));
+        }
     }
     p.setFont(font());
     p.setPen(GridLine);
@@ -728,7 +787,7 @@ bool PlannerGrid::viewportEvent(QEvent *event)
         QDate day;
         const int bar = cellAt(help->pos(), row, day) ? barAt(row, day) : -1;
         if (bar >= 0)
-            QToolTip::showText(help->globalPos(), m_bars[size_t(bar)].toolTip, viewport(), barRect(bar));
+            QToolTip::showText(help->globalPos(), describe(bar, Description::ToolTip), viewport(), barRect(bar));
         else
             QToolTip::hideText();
         return true;

@@ -4,8 +4,10 @@
 #include <QColor>
 #include <QDate>
 #include <QHash>
+#include <QStaticText>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 class QAccessibleInterface;
@@ -22,8 +24,8 @@ class QAccessibleInterface;
 // double click, activates the current cell.
 //
 // Assistive technology sees a table whose children are the rows, each named by
-// its title, and whose rows' children are the bars, each named by its
-// accessibleName (a current free day is a child of its row too). The focus is
+// its title, and whose rows' children are the bars, each named by the
+// describer (a current free day is a child of its row too). The focus is
 // always on the current cell; a new run of days or new bars are announced once.
 class PlannerGrid : public QAbstractScrollArea
 {
@@ -42,8 +44,6 @@ public:
         QDate first; // both days included
         QDate last;
         QString text; // drawn as far as it fits
-        QString toolTip;
-        QString accessibleName;
         QColor colour;
         // Drawn pale and under the others: it does not hold its row's days.
         bool faint = false;
@@ -73,6 +73,13 @@ public:
 
     // The bars meeting the days shown, in any order.
     void setBars(std::vector<Bar> bars);
+
+    // A bar's tool tip and accessible name are asked for when they are needed,
+    // not made for every bar of every run of days.
+    enum class Description { ToolTip, AccessibleName };
+    using Describer = std::function<QString(int bar, Description kind)>;
+    void setDescriber(Describer describer) { m_describer = std::move(describer); }
+    QString describe(int bar, Description kind) const;
     const std::vector<Bar> &bars() const { return m_bars; }
     // Indexes into bars() of one row's bars, faint ones first, then by first day.
     const std::vector<int> &barsOfRow(int row) const;
@@ -126,6 +133,15 @@ private:
     void indexBars();
     void paintHeader(QPainter &p, const QRect &clip) const;
     void paintRow(QPainter &p, int row, int y) const;
+    struct Label
+    {
+        QStaticText text;
+        int width = -1;
+    };
+    const QStaticText &barLabel(const QString &text, const QFont &font, int width) const;
+    // The text of one label of `cache` elided to `width`, laid out once.
+    const QStaticText &label(std::vector<Label> &cache, size_t index, const QString &text, const QFont &font,
+                             int width) const;
     void scrollToCurrent();
     void moveCurrent(int rows, int days);
     // Accessibility: forget the interfaces handed out, tell once that all changed.
@@ -134,7 +150,19 @@ private:
 
     std::vector<Row> m_rows;
     std::vector<Bar> m_bars;
+    Describer m_describer;
     std::vector<std::vector<int>> m_rowBars;
+    struct BarLabelKey
+    {
+        QString text;
+        int width;
+        bool italic;
+        bool operator==(const BarLabelKey &) const = default;
+        friend size_t qHash(const BarLabelKey &k, size_t seed = 0) { return qHashMulti(seed, k.text, k.width, k.italic); }
+    };
+    mutable QHash<BarLabelKey, QStaticText> m_barLabels;
+    mutable std::vector<Label> m_titleLabels;
+    mutable std::vector<Label> m_detailLabels;
     QDate m_first;
     int m_days = 1;
     QDate m_today;

@@ -28,6 +28,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolTip>
 
 #include <functional>
 
@@ -227,10 +228,10 @@ private slots:
             QCOMPARE(b.faint, state == QLatin1String("Finalizada"));
             const QDate first = DateTimes::today().addDays(from);
             const QDate last = DateTimes::today().addDays(to);
-            QCOMPARE(b.accessibleName, QStringLiteral("Ana Paz, ") + state + QStringLiteral(", ") + shortDate(first)
+            QCOMPARE(grid().describe(0, PlannerGrid::Description::AccessibleName), QStringLiteral("Ana Paz, ") + state + QStringLiteral(", ") + shortDate(first)
                                            + QStringLiteral(" a ") + shortDate(last));
             const qint64 days = first.daysTo(last) + 1;
-            QCOMPARE(b.toolTip, QStringLiteral("Ana Paz\nHabitación %1\n%2 a %3 (%4 %5)\nPrecio diario: $ 100,00\n%6")
+            QCOMPARE(grid().describe(0, PlannerGrid::Description::ToolTip), QStringLiteral("Ana Paz\nHabitación %1\n%2 a %3 (%4 %5)\nPrecio diario: $ 100,00\n%6")
                                     .arg(room, shortDate(first), shortDate(last))
                                     .arg(days)
                                     .arg(days == 1 ? QStringLiteral("día") : QStringLiteral("días"), state));
@@ -266,6 +267,18 @@ private slots:
             QCOMPARE(win().estadoDeBarra(grid().barAt(row, today.addDays(2))), QStringLiteral("Reservada"));
             QCOMPARE(grid().barAt(row, today.addDays(6)), -1);
             QCOMPARE(grid().barAt(rowOf(QStringLiteral("9")), today), -1);
+
+            // Hovering a bar shows its tip; a free day shows none.
+            auto tipAt = [](int r, QDate d) {
+                const QPoint at = centreOf(r, d);
+                QHelpEvent help(QEvent::ToolTip, at, grid().viewport()->mapToGlobal(at));
+                QApplication::sendEvent(grid().viewport(), &help);
+                return QToolTip::isVisible() ? QToolTip::text() : QString();
+            };
+            QCOMPARE(tipAt(rowOf(QStringLiteral("9")), today), QString());
+            QCOMPARE(tipAt(row, today.addDays(2)),
+                     QStringLiteral("Beto Ruiz\nHabitación 101\n%1 a %2 (4 días)\nPrecio diario: $ 100,00\nReservada")
+                         .arg(shortDate(today.addDays(2)), shortDate(today.addDays(5))));
         });
     }
 
