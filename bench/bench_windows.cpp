@@ -8,13 +8,17 @@
 #include "DatabaseFactory.h"
 #include "LookupCombo.h"
 #include "LookupList.h"
+#include "PlannerGrid.h"
 #include "Startup.h"
 #include "UBusquedaHabitacion.h"
 #include "UConsultas.h"
 #include "UDM.h"
 #include "UEstadias.h"
 #include "UHuespedes.h"
+#include "UPlanillaOcupacion.h"
 #include "UPrincipal.h"
+#include "UReportes.h"
+#include "ReportEngine.h"
 #include "UReservas.h"
 
 #include <QApplication>
@@ -547,6 +551,155 @@ void BM_RoomsByViewWindow(benchmark::State &state)
     setPageCache(DM->Cnx, PageCache::Default);
 }
 BENCHMARK(BM_RoomsByViewWindow)->DenseRange(0, 1)->ArgName("cache")->Unit(benchmark::kMillisecond);
+
+// ---- the occupancy planner ---------------------------------------------------------
+
+// Runs `measure` inside the planner's modal loop, with the window as a
+// full-HD screen shows it (argument 1, about 45 rooms in view) or tall enough
+// to show every room at once (argument 0), so that each paint covers the whole
+// hotel.
+template<typename Measure> void insidePlanner(benchmark::State &state, Measure &&measure)
+{
+    ensureProgram();
+    TFPlanillaOcupacion &w = *FPlanillaOcupacion;
+    QTimer::singleShot(0, &w, [&] {
+        PlannerGrid &grid = *w.grdPlanilla;
+        // Restored first: a maximised window keeps the screen's size.
+        w.setWindowState(Qt::WindowNoState);
+        settle();
+        const int extra = w.height() - grid.viewport()->height();
+        const bool screen = state.range(0) == 1;
+        w.resize(1920, screen ? 1040 : extra + grid.headerHeight() + (grid.rowCount() + 3) * grid.rowHeight());
+        settle();
+        measure(w, grid);
+        // The rooms in view, or the figures do not mean what they say.
+        state.counters["rowsInView"] =
+            double(std::min(grid.rowCount(), (grid.viewport()->height() - grid.headerHeight()) / grid.rowHeight()));
+        w.close();
+    });
+    w.MostrarPlanilla();
+}
+
+// Baseline: the stays of a month for every room, through the stays' index by
+// room and day, each stay's values read as the planner reads them.
+void BM_PlannerMonthCursor(benchmark::State &state)
+{
+    ensureProgram();
+    QueryCursor &rooms = *DM->QPlanillaHabitaciones;
+    rooms.close();
+    rooms.open();
+    const Field &id = rooms.fieldByName(QStringLiteral("idHabitacion"));
+    const Field &guest = DM->TEstadias->fieldByName(QStringLiteral("Huesped"));
+    const Field &in = DM->TEstadias->fieldByName(QStringLiteral("FechaIngreso"));
+    const QDate first = DateTimes::today().addDays(-3);
+    qint64 stays = 0;
+    int week = 0;
+    for (auto _ : state) {
+        const QDate from = first.addDays(7 * (week++ % 2));
+        for (int r = 0; r < rooms.recordCount(); ++r)
+            DM->forEachStayOfRoom(rooms.valueAt(r, id).toLongLong(), from, from.addDays(31),
+                                  [&](const Cursor::RowRef &stay) {
+                                      benchmark::DoNotOptimize(stay.value(guest));
+                                      benchmark::DoNotOptimize(stay.value(in));
+                                      ++stays;
+                                  });
+    }
+    state.counters["rooms"] = double(rooms.recordCount());
+    state.counters["stays"] = perIteration(stays);
+}
+BENCHMARK(BM_PlannerMonthCursor)->Unit(benchmark::kMillisecond);
+
+// From the menu choice to the painted planner and back.
+void BM_OpenPlanner(benchmark::State &state)
+{
+    ensureProgram();
+    for (auto _ : state)
+        openAndClose(FPlanillaOcupacion, [] { FPlanillaOcupacion->MostrarPlanilla(); });
+}
+BENCHMARK(BM_OpenPlanner)->Unit(benchmark::kMillisecond);
+
+// Painting a month of every room, all rows in view.
+void BM_PlannerPaintMonth(benchmark::State &state)
+{
+    insidePlanner(state, [&](TFPlanillaOcupacion &, PlannerGrid &grid) {
+        PaintCounter counter(grid.viewport());
+        for (auto _ : state)
+            grid.viewport()->repaint();
+        state.counters["rooms"] = double(grid.rowCount());
+        state.counters["bars"] = double(grid.bars().size());
+        state.counters["paints"] = perIteration(counter.count);
+    });
+}
+BENCHMARK(BM_PlannerPaintMonth)->Arg(0)->Arg(1)->ArgName("screen")->Unit(benchmark::kMillisecond);
+
+// A week later (and back, in turn) with the button: the stays of the new days
+// read and every room repainted.
+void BM_PlannerMoveWeek(benchmark::State &state)
+{
+    insidePlanner(state, [&](TFPlanillaOcupacion &w, PlannerGrid &grid) {
+        PaintCounter counter(grid.viewport());
+        int i = 0;
+        for (auto _ : state) {
+            (i++ % 2 == 0 ? w.btSemanaSiguiente : w.btSemanaAnterior)->click();
+            settle();
+        }
+        state.counters["rooms"] = double(grid.rowCount());
+        state.counters["paints"] = perIteration(counter.count);
+    });
+}
+BENCHMARK(BM_PlannerMoveWeek)->Arg(0)->Arg(1)->ArgName("screen")->Unit(benchmark::kMillisecond);
+
+// The planner's days as a printed document: every room, landscape.
+void BM_PlannerPrintLayout(benchmark::State &state)
+{
+    insidePlanner(state, [&](TFPlanillaOcupacion &w, PlannerGrid &) {
+        int pages = 0;
+        for (auto _ : state)
+            pages = ReportEngine::produce(w.repPlanilla()).pageCount();
+        state.counters["pages"] = double(pages);
+    });
+}
+BENCHMARK(BM_PlannerPrintLayout)->Arg(0)->ArgName("screen")->Unit(benchmark::kMillisecond);
+
+// ---- the day's arrivals and departures ----------------------------------------------
+
+// The day asked for: today (arg 0), or a day five years back (arg 1), when the
+// rooms taken must be told among the later history.
+QDate listingDay(int which)
+{
+    return which == 0 ? DateTimes::today() : DateTimes::today().addYears(-5);
+}
+
+// Baseline: the listing's three queries alone.
+void BM_ArrivalsDeparturesQueries(benchmark::State &state)
+{
+    ensureProgram();
+    const QDate day = listingDay(int(state.range(0)));
+    qint64 rows = 0;
+    for (auto _ : state) {
+        for (QueryCursor *q : {DM->QLlegadas, DM->QSalidas, DM->QOcupacionDelDia}) {
+            q->close();
+            q->setParameter(QStringLiteral("Dia"), day);
+            q->open();
+            rows += q->recordCount();
+        }
+    }
+    state.counters["rows"] = perIteration(rows);
+}
+BENCHMARK(BM_ArrivalsDeparturesQueries)->Arg(0)->Arg(1)->ArgName("past")->Unit(benchmark::kMillisecond);
+
+// The queries and the document laid out, as the menu item produces it before
+// the preview shows.
+void BM_ArrivalsDeparturesDocument(benchmark::State &state)
+{
+    ensureProgram();
+    const QDate day = listingDay(int(state.range(0)));
+    int pages = 0;
+    for (auto _ : state)
+        pages = ReportEngine::produce(FReportes->LlegadasSalidas(day)).pageCount();
+    state.counters["pages"] = double(pages);
+}
+BENCHMARK(BM_ArrivalsDeparturesDocument)->Arg(0)->Arg(1)->ArgName("past")->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -6,11 +6,13 @@
 #include "Backup.h"
 #include "DatabaseFactory.h"
 #include "DataError.h"
+#include "DateTimes.h"
 #include "SampleData.h"
 #include "Startup.h"
 #include "Regional.h"
 #include "UDM.h"
 #include "UHuespedes.h"
+#include "UPlanillaOcupacion.h"
 #include "UPrincipal.h"
 
 #include <QApplication>
@@ -23,10 +25,12 @@
 #include <QTimer>
 
 #include "DataGrid.h"
+#include "DatePicker.h"
 #include "Launcher.h"
 #include "LookupCombo.h"
 #include "LookupList.h"
 #include "MessageDialog.h"
+#include "PlannerGrid.h"
 #include "RecordNavigator.h"
 #include "ReportEngine.h"
 #include "ReportPainter.h"
@@ -59,6 +63,9 @@ QTextStream &err()
     return s;
 }
 
+// A fixed day keeps the pictures the same from one run to the next.
+const QDate Demo(2026, 12, 10);
+
 bool save(QWidget *w, const QString &folder, const QString &name)
 {
     w->show();
@@ -74,8 +81,7 @@ int windows(const QString &folder)
     QDir().mkpath(folder);
     QTemporaryDir data;
     try {
-        // A fixed day keeps the pictures the same from one run to the next.
-        DatabaseFactory::createDemo(QDir(data.path()).filePath(QStringLiteral("Hotel.db")), QDate(2026, 12, 10));
+        DatabaseFactory::createDemo(QDir(data.path()).filePath(QStringLiteral("Hotel.db")), Demo);
     } catch (const DataError &e) {
         err() << e.message() << Qt::endl;
         return 1;
@@ -151,11 +157,11 @@ int windows(const QString &folder)
     FEstadias->hide();
     // The invoice of that stay, first page.
     // Every page of a printed document, A4 at 100 dpi: name.png, name-2.png, ...
-    const auto savePage = [&](const ReportDefinition &def, const QString &name) {
-        const ReportDocument doc = ReportEngine::produce(def);
+    const auto saveDocument = [&](const ReportDocument &doc, const QString &name) {
         bool saved = doc.pageCount() > 0;
         for (int page = 0; page < doc.pageCount(); ++page) {
-            QImage image(827, 1169, QImage::Format_RGB32);
+            const bool landscape = doc.pages[size_t(page)].width > doc.pages[size_t(page)].height;
+            QImage image(landscape ? QSize(1169, 827) : QSize(827, 1169), QImage::Format_RGB32);
             image.fill(Qt::white);
             QPainter painter(&image);
             ReportPainter::paintPage(painter, doc, page, QRectF(image.rect()));
@@ -167,6 +173,9 @@ int windows(const QString &folder)
             saved = saved && one;
         }
         return saved;
+    };
+    const auto savePage = [&](const ReportDefinition &def, const QString &name) {
+        return saveDocument(ReportEngine::produce(def), name);
     };
     ok = savePage(FFactura->repFactura, QStringLiteral("invoice")) && ok;
     DM->TEstadias->setFiltered(false);
@@ -188,6 +197,25 @@ int windows(const QString &folder)
     DM->QHabitacionesPorTipo->close();
     DM->QHabitacionesPorTipo->open();
     ok = savePage(FReportes->repHabitaciones, QStringLiteral("rooms-listing")) && ok;
+    ok = saveDocument(ReportEngine::produce(FReportes->LlegadasSalidas(Demo)), QStringLiteral("arrivals-departures"))
+         && ok;
+
+    // The planner on the demonstration's day, as a laptop's screen shows it.
+    inside(FPlanillaOcupacion, [&] {
+        TFPlanillaOcupacion &w = *FPlanillaOcupacion;
+        // A laptop's screen, whatever the screen here.
+        w.setWindowState(Qt::WindowNoState);
+        QApplication::processEvents();
+        w.resize(1280, 720);
+        QApplication::processEvents();
+        w.grdPlanilla->setToday(Demo);
+        w.dtpDia->setDate(DateTimes::make(Demo));
+        w.dtpDiaChange();
+        w.grdPlanilla->setCurrent(2, Demo.addDays(2));
+        ok = save(&w, folder, QStringLiteral("planner")) && ok;
+        ok = saveDocument(ReportEngine::produce(w.repPlanilla()), QStringLiteral("planner-print")) && ok;
+    });
+    FPlanillaOcupacion->MostrarPlanilla();
 
     // A hotel's own data, typed into its window, then on an invoice.
     const SampleData::Hotel hotel = SampleData::sampleHotel();
