@@ -102,7 +102,7 @@ TFPlanillaOcupacion::TFPlanillaOcupacion(QWidget *parent) : FormWindow(parent)
     dtpDia->setObjectName(QStringLiteral("dtpDia"));
     dtpDia->setFormat(QStringLiteral("dddd dd/MM/yyyy"));
     dtpDia->setFixedWidth(160);
-    dtpDia->setAccessibleName(QStringLiteral("Ir al día"));
+    Widgets::name(dtpDia, QStringLiteral("Ir al día"));
     lblRango = new QLabel(this);
     lblRango->setObjectName(QStringLiteral("lblRango"));
     lblRango->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);

@@ -16,6 +16,7 @@ TFElegirDia::TFElegirDia(QWidget *parent) : FormWindow(parent)
     dtpDia->setFormat(QStringLiteral("dddd dd/MM/yyyy"));
     dtpDia->setGeometry(8, 24, 236, 21);
     Label1->setBuddy(dtpDia);
+    Widgets::name(dtpDia, Label1->text());
     btAceptar = Widgets::button(this, QStringLiteral(" Aceptar"), 1, QRect(8, 54, 114, 26));
     btAceptar->setObjectName(QStringLiteral("btAceptar"));
     btAceptar->setDefault(true);
