@@ -7,11 +7,8 @@
 #include "Filter.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <exception>
-#include <new>
-#include <sys/mman.h>
 #include <array>
+#include <exception>
 
 namespace {
 
@@ -58,6 +55,7 @@ QString fold(const QString &s)
     return out.toCaseFolded();
 }
 
+
 qint64 asInt64(const QVariant &v)
 {
     if (v.metaType().id() == QMetaType::LongLong)
@@ -65,87 +63,31 @@ qint64 asInt64(const QVariant &v)
     if (v.metaType() == QMetaType::fromType<Money>())
         return static_cast<const Money *>(v.constData())->raw();
     if (v.metaType().id() == QMetaType::QDateTime)
-        return static_cast<const QDateTime *>(v.constData())->toMSecsSinceEpoch();
+        return RowStore::dateTimeCell(*static_cast<const QDateTime *>(v.constData()));
     return v.toLongLong();
 }
 
-int compareStored(const QVariant &a, const QVariant &b)
+bool isTextKind(Field::Kind kind)
 {
-    const bool an = !a.isValid(), bn = !b.isValid();
+    return kind == Field::Kind::Text || kind == Field::Kind::Memo;
+}
+
+// Two cells of one column in stored order: null first, texts by their code
+// units, everything else by its number.
+int compareCells(const RowStore::Row &a, const RowStore::Row &b, int column, bool text)
+{
+    const bool an = RowStore::isNull(a, column), bn = RowStore::isNull(b, column);
     if (an || bn)
         return an == bn ? 0 : (an ? -1 : 1);
-    if (a.metaType().id() == QMetaType::QString && b.metaType().id() == QMetaType::QString)
-        return QString::compare(*static_cast<const QString *>(a.constData()),
-                                *static_cast<const QString *>(b.constData()));
-    const qint64 x = asInt64(a), y = asInt64(b);
+    if (text) {
+        const int c = RowStore::text(a, column).compare(RowStore::text(b, column));
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
+    const qint64 x = RowStore::number(a, column), y = RowStore::number(b, column);
     return x < y ? -1 : (y < x ? 1 : 0);
 }
 
 } // namespace
-
-// Memory for the rows a fetch brings: large blocks handed out in order, so that a
-// table of hundreds of thousands of rows costs a few allocations and, where the
-// system offers them, huge pages instead of a page fault every few rows. A block
-// is released only when no row lives in it any more; an arena whose cursor is
-// gone deletes itself with its last row.
-class Cursor::RowArena
-{
-public:
-    ~RowArena() { releaseBlocks(); }
-
-    void *allocate(size_t bytes)
-    {
-        bytes = (bytes + 15) & ~size_t(15);
-        if (bytes > m_left) {
-            const size_t size = std::max(bytes, m_nextBlock);
-            m_nextBlock = std::min<size_t>(m_nextBlock * 2, MaxBlock);
-            char *block = static_cast<char *>(std::aligned_alloc(HugePage, (size + HugePage - 1) & ~(HugePage - 1)));
-            if (!block)
-                throw std::bad_alloc();
-#ifdef MADV_HUGEPAGE
-            if (size >= HugePage)
-                madvise(block, size, MADV_HUGEPAGE);
-#endif
-            m_blocks.push_back(block);
-            m_next = block;
-            m_left = size;
-        }
-        void *p = m_next;
-        m_next += bytes;
-        m_left -= bytes;
-        ++live;
-        return p;
-    }
-
-    // Frees the blocks once every row is gone; a later fetch starts afresh.
-    void releaseIfEmpty()
-    {
-        if (live == 0)
-            releaseBlocks();
-    }
-
-    int live = 0;
-    bool orphaned = false;
-
-private:
-    static constexpr size_t HugePage = size_t(2) << 20;
-    static constexpr size_t MaxBlock = size_t(64) << 20;
-
-    void releaseBlocks()
-    {
-        for (char *b : m_blocks)
-            std::free(b);
-        m_blocks.clear();
-        m_next = nullptr;
-        m_left = 0;
-        m_nextBlock = size_t(256) << 10;
-    }
-
-    std::vector<char *> m_blocks;
-    char *m_next = nullptr;
-    size_t m_left = 0;
-    size_t m_nextBlock = size_t(256) << 10;
-};
 
 // An index over one stored column: value -> rows holding it, in cursor order.
 // Three shapes, chosen when the rows are loaded:
@@ -164,9 +106,10 @@ public:
     ColumnIndex(int physicalIndex, const std::vector<RowPtr> &all) : m_column(physicalIndex), m_all(all) {}
 
     // Forgets the contents; the next search rebuilds them in the given shape.
-    void reset(Mode mode)
+    void reset(Mode mode, Field::Kind kind)
     {
         m_mode = mode;
+        m_kind = kind;
         m_built = false;
         m_unique.clear();
         m_multi.clear();
@@ -175,14 +118,13 @@ public:
 
     void add(Row *row, bool inOrder = false)
     {
-        const QVariant &v = row->values[m_column];
-        if (!m_built || m_mode == Mode::Sorted || !v.isValid() || v.metaType().id() == QMetaType::QByteArray)
+        if (!m_built || m_mode == Mode::Sorted || !indexable(*row))
             return;
-        if (v.metaType().id() == QMetaType::QString) {
-            m_texts[*static_cast<const QString *>(v.constData())].add(row, inOrder);
+        if (isTextKind(m_kind)) {
+            m_texts[RowStore::text(*row, m_column).toString()].add(row, inOrder);
             return;
         }
-        const qint64 key = asInt64(v);
+        const qint64 key = RowStore::number(*row, m_column);
         if (m_mode == Mode::Unique) {
             auto it = m_unique.find(key);
             if (it == m_unique.end())
@@ -196,16 +138,15 @@ public:
 
     void remove(Row *row)
     {
-        const QVariant &v = row->values[m_column];
-        if (!m_built || m_mode == Mode::Sorted || !v.isValid() || v.metaType().id() == QMetaType::QByteArray)
+        if (!m_built || m_mode == Mode::Sorted || !indexable(*row))
             return;
-        if (v.metaType().id() == QMetaType::QString) {
-            auto it = m_texts.find(*static_cast<const QString *>(v.constData()));
+        if (isTextKind(m_kind)) {
+            auto it = m_texts.find(RowStore::text(*row, m_column).toString());
             if (it != m_texts.end())
                 it.value().remove(row);
             return;
         }
-        const qint64 key = asInt64(v);
+        const qint64 key = RowStore::number(*row, m_column);
         if (m_mode == Mode::Unique) {
             auto it = m_unique.find(key);
             if (it != m_unique.end() && it.value() == row)
@@ -221,27 +162,27 @@ public:
     // representation), in cursor order, until f returns false.
     template<typename F> void forEachMatch(const QVariant &v, F &&f) const
     {
-        if (!v.isValid() || v.metaType().id() == QMetaType::QByteArray)
+        if (!v.isValid() || v.metaType().id() == QMetaType::QByteArray || m_kind == Field::Kind::Blob)
             return;
         if (!m_built)
             const_cast<ColumnIndex *>(this)->build();
         if (v.metaType().id() == QMetaType::QString) {
-            auto it = m_texts.constFind(v.toString());
+            auto it = m_texts.constFind(*static_cast<const QString *>(v.constData()));
             if (it != m_texts.cend())
                 it.value().forEach(f);
             return;
         }
+        if (isTextKind(m_kind))
+            return;
         const qint64 key = asInt64(v);
         switch (m_mode) {
         case Mode::Sorted: {
             const int column = m_column;
             auto lo = std::lower_bound(m_all.begin(), m_all.end(), key, [column](const RowPtr &r, qint64 k) {
-                const QVariant &x = r->values[column];
-                return !x.isValid() || asInt64(x) < k;
+                return RowStore::isNull(*r, column) || RowStore::number(*r, column) < k;
             });
             for (auto it = lo; it != m_all.end(); ++it) {
-                const QVariant &x = (*it)->values[column];
-                if (!x.isValid() || asInt64(x) != key)
+                if (RowStore::isNull(**it, column) || RowStore::number(**it, column) != key)
                     break;
                 if (!(*it)->pending && !f(it->get()))
                     break;
@@ -264,6 +205,11 @@ public:
     }
 
 private:
+    bool indexable(const Row &row) const
+    {
+        return m_kind != Field::Kind::Blob && !RowStore::isNull(row, m_column);
+    }
+
     void build()
     {
         m_built = true;
@@ -332,6 +278,7 @@ private:
     int m_column;
     const std::vector<RowPtr> &m_all;
     Mode m_mode = Mode::Multi;
+    Field::Kind m_kind = Field::Kind::Integer;
     bool m_built = false;
     QHash<qint64, Row *> m_unique;
     QHash<qint64, Bucket> m_multi;
@@ -437,14 +384,12 @@ private:
 
     bool entryOf(const Row *row, qint64 &group, Entry &e) const
     {
-        const QVariant &g = row->values[m_group];
-        const QVariant &from = row->values[m_from];
-        const QVariant &to = row->values[m_to];
-        if (row->pending || !g.isValid() || !from.isValid() || !to.isValid())
+        if (row->pending || RowStore::isNull(*row, m_group) || RowStore::isNull(*row, m_from)
+            || RowStore::isNull(*row, m_to))
             return false;
-        group = asInt64(g);
-        e.from = asInt64(from);
-        e.to = std::max(e.from, asInt64(to));
+        group = RowStore::number(*row, m_group);
+        e.from = RowStore::number(*row, m_from);
+        e.to = std::max(e.from, RowStore::number(*row, m_to));
         e.row = const_cast<Row *>(row);
         return true;
     }
@@ -473,20 +418,16 @@ private:
     QHash<qint64, Bucket> m_groups;
 };
 
-Cursor::Cursor(QString name, QObject *parent) : QObject(parent), m_name(std::move(name)), m_arena(new RowArena)
+Cursor::Cursor(QString name, QObject *parent) : QObject(parent), m_name(std::move(name))
 {
     setObjectName(m_name);
 }
 
 Cursor::~Cursor()
 {
+    // Rows held elsewhere (a transaction's undo) keep the store's memory until they go.
     m_view.clear();
     m_all.clear();
-    // Rows held elsewhere (a transaction's undo) keep the arena until they go.
-    if (m_arena->live == 0)
-        delete m_arena;
-    else
-        m_arena->orphaned = true;
 }
 
 // ---- structure -------------------------------------------------------------
@@ -496,6 +437,7 @@ Field &Cursor::addField(const QString &name, Field::Kind kind, int size)
     const int index = static_cast<int>(m_fields.size());
     m_fields.push_back(std::make_unique<Field>(*this, name, kind, size, index, m_physicalCount++));
     m_fieldByName.insert(name.toLower(), index);
+    m_storeLaidOut = false;
     if (kind == Field::Kind::AutoKey)
         addIndex(name);
     return *m_fields.back();
@@ -516,6 +458,7 @@ void Cursor::clearFields()
     m_fields.clear();
     m_fieldByName.clear();
     m_physicalCount = 0;
+    m_storeLaidOut = false;
     m_indexes.clear();
     m_rangeIndexes.clear();
     m_sortFields.clear();
@@ -566,6 +509,15 @@ void Cursor::setMaster(Cursor &master, const QString &masterField, const QString
     m_linkField = f.physicalIndex();
     addIndex(detailField);
     master.m_details.emplace_back(this);
+}
+
+void Cursor::setDetailFetchedOnDemand(int capacity)
+{
+    if (isOpen())
+        fail(QStringLiteral("A detail fetched on demand is set before the cursor opens"));
+    if (capacity > 0 && !m_master)
+        fail(QStringLiteral("Only a detail can be fetched on demand"));
+    m_detailCapacity = std::max(0, capacity);
 }
 
 Field *Cursor::findField(const QString &name) const
@@ -619,49 +571,42 @@ bool Cursor::canModify() const
 
 // ---- opening ---------------------------------------------------------------
 
-Cursor::RowPtr Cursor::newRow(int count, RowArena *arena)
+RowStore &Cursor::store()
 {
-    static_assert(sizeof(Row) % alignof(QVariant) == 0);
-    const size_t bytes = sizeof(Row) + sizeof(QVariant) * static_cast<size_t>(count);
-    void *memory = arena ? arena->allocate(bytes) : ::operator new(bytes);
-    Row *row = new (memory) Row;
-    row->values = reinterpret_cast<QVariant *>(row + 1);
-    row->arena = arena;
-    row->count = count;
-    for (int i = 0; i < count; ++i)
-        new (row->values + i) QVariant();
-    return RowPtr(row);
-}
-
-void Cursor::RowDeleter::operator()(Row *row) const
-{
-    for (int i = 0; i < row->count; ++i)
-        row->values[i].~QVariant();
-    RowArena *arena = row->arena;
-    row->~Row();
-    if (!arena) {
-        ::operator delete(row);
-        return;
+    if (!m_storeLaidOut) {
+        std::vector<Field::Kind> kinds(static_cast<size_t>(m_physicalCount));
+        std::vector<bool> shared(static_cast<size_t>(m_physicalCount));
+        for (const auto &f : m_fields) {
+            if (f->physicalIndex() < 0)
+                continue;
+            kinds[static_cast<size_t>(f->physicalIndex())] = f->kind();
+            // Short texts (states, views) repeat on every row: one copy each.
+            shared[static_cast<size_t>(f->physicalIndex())] = f->kind() == Field::Kind::Text && f->size() > 0
+                                                              && f->size() <= 10;
+        }
+        m_store.setColumns(std::move(kinds), std::move(shared));
+        m_storeLaidOut = true;
     }
-    if (--arena->live == 0 && arena->orphaned)
-        delete arena;
+    return m_store;
 }
 
-QVariant *Cursor::newFetchedRow()
+void Cursor::addFetchedRow(RowPtr row)
 {
-    RowPtr row = newRow(m_physicalCount, m_arena);
     row->allPos = static_cast<qsizetype>(m_all.size());
-    QVariant *values = row->values;
     m_all.push_back(std::move(row));
-    return values;
 }
 
 void Cursor::addFetchedRow(std::vector<QVariant> &&values)
 {
-    QVariant *target = newFetchedRow();
-    const size_t n = std::min(values.size(), static_cast<size_t>(m_physicalCount));
-    for (size_t i = 0; i < n; ++i)
-        target[i] = std::move(values[i]);
+    RowPtr row = store().newRow();
+    values.resize(static_cast<size_t>(m_physicalCount));
+    RowStore::setValues(*row, values);
+    addFetchedRow(std::move(row));
+}
+
+void Cursor::doFetchWhere(const Field &, const QVariant &)
+{
+    fail(QStringLiteral("The cursor cannot fetch its rows on demand"));
 }
 
 void Cursor::open()
@@ -669,17 +614,17 @@ void Cursor::open()
     if (isOpen())
         return;
     m_all.clear();
-    m_arena->releaseIfEmpty();
+    m_heldLinks.clear();
+    m_store.releaseIfEmpty();
     try {
-        doFetch();
+        if (!isDetailFetchedOnDemand())
+            doFetch();
+        sortAll();
     } catch (...) {
         m_all.clear();
-        m_arena->releaseIfEmpty();
+        m_store.releaseIfEmpty();
         throw;
     }
-    for (auto &row : m_all)
-        computeSortKeys(*row);
-    sortAll();
     rebuildIndexes();
     m_state = State::Browse;
     m_modified = false;
@@ -691,12 +636,21 @@ void Cursor::open()
             m_filtered = false;
         }
     }
+    std::exception_ptr fetchError;
+    try {
+        holdDetailOf(m_linkValue);
+    } catch (...) {
+        // Open all the same: the rows of this master are read at its next move.
+        fetchError = std::current_exception();
+    }
     rebuildView();
     setCurrent(viewCount() > 0 ? 0 : -1, true, viewCount() == 0);
     emit stateChanged();
     emit rowsReset();
     announceCurrent();
     notifyDetails();
+    if (fetchError)
+        std::rethrow_exception(fetchError);
 }
 
 void Cursor::close()
@@ -711,7 +665,8 @@ void Cursor::close()
     m_view.clear();
     m_viewIsAll = true;
     m_all.clear();
-    m_arena->releaseIfEmpty();
+    m_heldLinks.clear();
+    m_store.releaseIfEmpty();
     rebuildIndexes();
     m_current = -1;
     m_bof = m_eof = true;
@@ -724,19 +679,32 @@ void Cursor::close()
 void Cursor::refresh()
 {
     checkActive();
+    // A transaction's undo refers to the rows held now.
+    if (Database *db = database(); db && db->activeTransaction())
+        fail(QStringLiteral("Cannot read the rows again while a transaction is in progress"));
     checkBrowseMode();
     const Field *key = keyField();
     QVariant currentKey;
     if (key && m_current >= 0)
-        currentKey = viewRow(m_current)->values[static_cast<size_t>(key->physicalIndex())];
+        currentKey = RowStore::value(*viewRow(m_current), key->physicalIndex());
     m_view.clear();
     m_all.clear();
-    m_arena->releaseIfEmpty();
+    m_heldLinks.clear();
+    m_store.releaseIfEmpty();
     rebuildIndexes();
-    doFetch();
-    for (auto &row : m_all)
-        computeSortKeys(*row);
-    sortAll();
+    std::exception_ptr fetchError;
+    try {
+        if (isDetailFetchedOnDemand())
+            holdDetailOf(m_linkValue);
+        else
+            doFetch();
+        sortAll();
+    } catch (...) {
+        // What was read stays out; the cursor shows no rows rather than half of them.
+        fetchError = std::current_exception();
+        m_all.clear();
+        m_heldLinks.clear();
+    }
     rebuildIndexes();
     rebuildView();
     int target = viewCount() > 0 ? 0 : -1;
@@ -751,6 +719,148 @@ void Cursor::refresh()
     emit rowsReset();
     announceCurrent();
     notifyDetails();
+    if (fetchError)
+        std::rethrow_exception(fetchError);
+}
+
+// ---- details fetched on demand -----------------------------------------------
+
+bool Cursor::isHeldDetail(const QVariant &linkValue) const
+{
+    return std::any_of(m_heldLinks.begin(), m_heldLinks.end(),
+                       [&](const QVariant &held) { return sameValue(held, linkValue); });
+}
+
+void Cursor::holdDetailOf(const QVariant &linkValue)
+{
+    if (!isDetailFetchedOnDemand() || !linkValue.isValid())
+        return;
+    const auto held = std::find_if(m_heldLinks.begin(), m_heldLinks.end(),
+                                   [&](const QVariant &v) { return sameValue(v, linkValue); });
+    if (held != m_heldLinks.end()) {
+        std::rotate(m_heldLinks.begin(), held, held + 1);
+        return;
+    }
+    const Field *linkField = nullptr;
+    for (const auto &f : m_fields)
+        if (f->physicalIndex() == m_linkField)
+            linkField = f.get();
+    const size_t before = m_all.size();
+    try {
+        doFetchWhere(*linkField, linkValue);
+    } catch (...) {
+        m_all.resize(before);
+        throw;
+    }
+    std::vector<RowPtr> incoming(std::make_move_iterator(m_all.begin() + static_cast<std::ptrdiff_t>(before)),
+                                 std::make_move_iterator(m_all.end()));
+    m_all.resize(before);
+    std::vector<RowPtr> fetched;
+    fetched.reserve(incoming.size());
+    const Field *key = keyField();
+    for (RowPtr &row : incoming) {
+        // A row this program posted while its master was not held is the one
+        // to keep: a transaction may still refer to it.
+        if (key && findRow(key->physicalIndex(), RowStore::value(*row, key->physicalIndex())))
+            continue;
+        fetched.push_back(std::move(row));
+    }
+    if (m_sortFields.empty()) {
+        // In the order of their keys, as a table without an order gives them.
+        if (key)
+            std::stable_sort(fetched.begin(), fetched.end(), [column = key->physicalIndex()](const RowPtr &a, const RowPtr &b) {
+                return compareCells(*a, *b, column, false) < 0;
+            });
+        std::move(fetched.begin(), fetched.end(), std::back_inserter(m_all));
+    } else {
+        sortRows(fetched);
+        // Equal keys: the rows held first stay first, as posted rows do.
+        std::vector<RowPtr> merged;
+        merged.reserve(m_all.size() + fetched.size());
+        std::merge(std::make_move_iterator(m_all.begin()), std::make_move_iterator(m_all.end()),
+                   std::make_move_iterator(fetched.begin()), std::make_move_iterator(fetched.end()),
+                   std::back_inserter(merged),
+                   [this](const RowPtr &a, const RowPtr &b) { return lessInOrder(*a, nullptr, *b, nullptr); });
+        m_all = std::move(merged);
+    }
+    m_view.clear();
+    renumberFrom(0);
+    rebuildIndexes();
+    m_heldLinks.insert(m_heldLinks.begin(), linkValue);
+    evictDetails();
+}
+
+void Cursor::evictDetails()
+{
+    // A transaction's undo refers to the rows it touched: they stay until it ends.
+    if (Database *db = database(); db && db->activeTransaction())
+        return;
+    while (static_cast<int>(m_heldLinks.size()) > m_detailCapacity) {
+        const QVariant oldest = m_heldLinks.back();
+        if (sameValue(oldest, m_linkValue))
+            break;
+        m_heldLinks.pop_back();
+        dropDetailOf(oldest);
+    }
+}
+
+void Cursor::dropDetailOf(const QVariant &linkValue)
+{
+    // A row still shown (posted here, then given to another master) stays until
+    // the view changes; a later read keeps it in place of its copy.
+    const auto gone = [&](const RowPtr &r) {
+        return !r->pending && r.get() != m_editRow && cellEquals(*r, m_linkField, linkValue) && viewIndexOf(r.get()) < 0;
+    };
+    bool any = false;
+    for (const RowPtr &r : m_all)
+        if (gone(r)) {
+            indexRemove(r.get());
+            any = true;
+        }
+    if (!any)
+        return;
+    m_all.erase(std::remove_if(m_all.begin(), m_all.end(), gone), m_all.end());
+    renumberFrom(0);
+}
+
+void Cursor::reloadDetail(const QVariant &linkValue)
+{
+    checkActive();
+    if (!isDetailFetchedOnDemand() || !linkValue.isValid())
+        return;
+    if (Database *db = database(); db && db->activeTransaction())
+        fail(QStringLiteral("Cannot read the rows again while a transaction is in progress"));
+    const bool current = sameValue(linkValue, m_linkValue);
+    if (current)
+        checkBrowseMode();
+    QVariant currentKey;
+    const Field *key = keyField();
+    if (current && key && m_current >= 0)
+        currentKey = RowStore::value(*viewRow(m_current), key->physicalIndex());
+    m_heldLinks.erase(std::remove_if(m_heldLinks.begin(), m_heldLinks.end(),
+                                     [&](const QVariant &v) { return sameValue(v, linkValue); }),
+                      m_heldLinks.end());
+    if (current)
+        m_view.clear(); // rebuilt below; its rows are the ones to read again
+    dropDetailOf(linkValue);
+    if (!current)
+        return;
+    std::exception_ptr fetchError;
+    try {
+        holdDetailOf(linkValue);
+    } catch (...) {
+        fetchError = std::current_exception();
+    }
+    rebuildView();
+    int target = viewCount() > 0 ? 0 : -1;
+    if (currentKey.isValid())
+        if (const Row *r = findRow(key->physicalIndex(), currentKey); r && viewIndexOf(r) >= 0)
+            target = viewIndexOf(r);
+    setCurrent(target, target <= 0, viewCount() == 0);
+    emit rowsReset();
+    emitMoved();
+    if (fetchError)
+        std::rethrow_exception(fetchError);
 }
 
 // ---- the visible rows --------------------------------------------------------
@@ -809,7 +919,7 @@ void Cursor::renumberFrom(qsizetype pos)
 
 bool Cursor::passesView(const Row &row) const
 {
-    if (m_master && !sameValue(row.values[static_cast<size_t>(m_linkField)], m_linkValue))
+    if (m_master && !cellEquals(row, m_linkField, m_linkValue))
         return false;
     if (m_filtered && m_filter && !m_filter->matches(*this, row))
         return false;
@@ -852,27 +962,42 @@ bool Cursor::sameValue(const QVariant &a, const QVariant &b)
     return a.toLongLong() == b.toLongLong();
 }
 
+bool Cursor::cellEquals(const Row &row, int physicalIndex, const QVariant &value) const
+{
+    if (RowStore::isNull(row, physicalIndex) || !value.isValid())
+        return RowStore::isNull(row, physicalIndex) && !value.isValid();
+    // Whole numbers, the link columns, compared in place.
+    if (value.metaType().id() == QMetaType::LongLong && RowStore::kind(row, physicalIndex) == Field::Kind::Integer)
+        return RowStore::number(row, physicalIndex) == *static_cast<const qlonglong *>(value.constData());
+    return sameValue(RowStore::value(row, physicalIndex), value);
+}
+
 QVariant Cursor::rowValue(const Row &row, const Field &field, bool useBuffer) const
 {
     const bool buffered = useBuffer && isEditing() && &row == m_editRow;
     if (field.isLookup()) {
         if (buffered && m_freezeLookups)
             return m_frozenLookups.empty() ? QVariant() : m_frozenLookups[static_cast<size_t>(field.index())];
-        return computeLookup(field, buffered ? std::span<const QVariant>(m_buffer) : row.span());
+        return computeLookup(field, lookupKeyOf(field, row, buffered));
     }
     const auto i = static_cast<size_t>(field.physicalIndex());
-    return buffered ? m_buffer[i] : row.values[i];
+    return buffered ? m_buffer[i] : RowStore::value(row, static_cast<int>(i));
 }
 
-QVariant Cursor::computeLookup(const Field &field, std::span<const QVariant> values) const
+QVariant Cursor::lookupKeyOf(const Field &field, const Row &row, bool useBuffer) const
+{
+    const Field *keyField = findField(field.lookupDef()->keyField);
+    if (!keyField || keyField->physicalIndex() < 0)
+        return QVariant();
+    const int i = keyField->physicalIndex();
+    return useBuffer ? m_buffer[static_cast<size_t>(i)] : RowStore::value(row, i);
+}
+
+QVariant Cursor::computeLookup(const Field &field, const QVariant &key) const
 {
     const Field::LookupDef *def = field.lookupDef();
-    const Field *keyField = findField(def->keyField);
     Cursor *other = def->cursor.data();
-    if (!keyField || keyField->physicalIndex() < 0 || !other || !other->isOpen())
-        return QVariant();
-    const QVariant key = values[static_cast<size_t>(keyField->physicalIndex())];
-    if (!key.isValid())
+    if (!other || !other->isOpen() || !key.isValid())
         return QVariant();
     const Field *otherKey = other->findField(def->lookupKeyField);
     const Field *result = other->findField(def->resultField);
@@ -881,7 +1006,7 @@ QVariant Cursor::computeLookup(const Field &field, std::span<const QVariant> val
     const Row *row = other->findRow(otherKey->physicalIndex(), key);
     if (!row)
         return QVariant();
-    const QVariant v = row->values[static_cast<size_t>(result->physicalIndex())];
+    const QVariant v = RowStore::value(*row, result->physicalIndex());
     if (!v.isValid())
         return QVariant();
     switch (field.kind()) {
@@ -917,14 +1042,16 @@ const Cursor::Row *Cursor::findRow(int physicalIndex, const QVariant &value) con
         });
         // Index keys are exact; confirm the kinds agree (text "5" is not 5).
         if (found)
-            return sameValue(found->values[physicalIndex], value) ? found : nullptr;
+            return cellEquals(*found, physicalIndex, value) ? found : nullptr;
         // A key given in another kind (text for a number) falls through to the scan.
-        const QVariant probe = m_all.empty() ? QVariant() : m_all.front()->values[physicalIndex];
-        if (!probe.isValid() || probe.metaType() == value.metaType())
+        if (m_all.empty())
+            return nullptr;
+        const bool textColumn = isTextKind(RowStore::kind(*m_all.front(), physicalIndex));
+        if (textColumn == (value.metaType().id() == QMetaType::QString))
             return nullptr;
     }
     for (const auto &r : m_all)
-        if (!r->pending && sameValue(r->values[physicalIndex], value))
+        if (!r->pending && cellEquals(*r, physicalIndex, value))
             return r.get();
     return nullptr;
 }
@@ -964,33 +1091,32 @@ void Cursor::setValue(Field &field, const QVariant &v)
 
 // ---- sorting ---------------------------------------------------------------
 
-void Cursor::computeSortKeys(Row &row) const
+Cursor::SortKeys Cursor::sortKeysOf(const Row &row) const
 {
-    row.sortKeys.clear();
+    SortKeys keys;
     if (!m_textSort)
-        return;
-    for (int column : m_sortFields) {
-        const QVariant &v = row.values[static_cast<size_t>(column)];
-        if (v.metaType().id() == QMetaType::QString)
-            row.sortKeys.push_back(fold(v.toString()));
-        else
-            row.sortKeys.push_back(QString());
-    }
+        return keys;
+    for (int column : m_sortFields)
+        keys.push_back(!RowStore::isNull(row, column) && isTextKind(RowStore::kind(row, column))
+                           ? fold(RowStore::text(row, column).toString())
+                           : QString());
+    return keys;
 }
 
-bool Cursor::lessInOrder(const Row &a, const Row &b) const
+bool Cursor::lessInOrder(const Row &a, const SortKeys *aKeys, const Row &b, const SortKeys *bKeys) const
 {
     for (size_t i = 0; i < m_sortFields.size(); ++i) {
-        const QVariant &x = a.values[static_cast<size_t>(m_sortFields[i])];
-        const QVariant &y = b.values[static_cast<size_t>(m_sortFields[i])];
+        const int column = m_sortFields[i];
+        const bool text = isTextKind(RowStore::kind(a, column));
         int c;
-        if (x.metaType().id() == QMetaType::QString && y.metaType().id() == QMetaType::QString) {
-            c = a.sortKeys.empty() || b.sortKeys.empty() ? QString::compare(fold(x.toString()), fold(y.toString()))
-                                                         : QString::compare(a.sortKeys[i], b.sortKeys[i]);
+        if (text && !RowStore::isNull(a, column) && !RowStore::isNull(b, column)) {
+            c = aKeys && bKeys ? QString::compare((*aKeys)[i], (*bKeys)[i])
+                               : QString::compare(aKeys ? (*aKeys)[i] : fold(RowStore::text(a, column).toString()),
+                                                  bKeys ? (*bKeys)[i] : fold(RowStore::text(b, column).toString()));
             if (c == 0)
-                c = QString::compare(x.toString(), y.toString());
+                c = compareCells(a, b, column, true);
         } else {
-            c = compareStored(x, y);
+            c = compareCells(a, b, column, text);
         }
         if (c != 0)
             return c < 0;
@@ -998,21 +1124,49 @@ bool Cursor::lessInOrder(const Row &a, const Row &b) const
     return false;
 }
 
+void Cursor::sortRows(std::vector<RowPtr> &rows) const
+{
+    if (m_sortFields.empty() || rows.size() < 2)
+        return;
+    if (!m_textSort) {
+        auto less = [this](const RowPtr &a, const RowPtr &b) { return lessInOrder(*a, nullptr, *b, nullptr); };
+        if (!std::is_sorted(rows.begin(), rows.end(), less))
+            std::stable_sort(rows.begin(), rows.end(), less);
+        return;
+    }
+    // Texts are folded once per row for the sort, and the keys dropped after.
+    struct Keyed
+    {
+        RowPtr row;
+        SortKeys keys;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(rows.size());
+    for (RowPtr &r : rows) {
+        SortKeys keys = sortKeysOf(*r);
+        keyed.push_back({std::move(r), std::move(keys)});
+    }
+    auto less = [this](const Keyed &a, const Keyed &b) { return lessInOrder(*a.row, &a.keys, *b.row, &b.keys); };
+    if (!std::is_sorted(keyed.begin(), keyed.end(), less))
+        std::stable_sort(keyed.begin(), keyed.end(), less);
+    for (size_t i = 0; i < rows.size(); ++i)
+        rows[i] = std::move(keyed[i].row);
+}
+
 void Cursor::sortAll()
 {
-    if (m_sortFields.empty())
-        return;
-    auto less = [this](const RowPtr &a, const RowPtr &b) { return lessInOrder(*a, *b); };
-    if (!std::is_sorted(m_all.begin(), m_all.end(), less))
-        std::stable_sort(m_all.begin(), m_all.end(), less);
+    sortRows(m_all);
     renumberFrom(0);
 }
 
 qsizetype Cursor::sortedPosition(const Row &row) const
 {
     // After the last row that does not come after it: equal keys keep posting order.
-    auto it = std::upper_bound(m_all.begin(), m_all.end(), &row,
-                               [this](const Row *r, const RowPtr &x) { return lessInOrder(*r, *x); });
+    const SortKeys keys = sortKeysOf(row);
+    const SortKeys *rowKeys = m_textSort ? &keys : nullptr;
+    auto it = std::upper_bound(m_all.begin(), m_all.end(), &row, [this, rowKeys](const Row *r, const RowPtr &x) {
+        return lessInOrder(*r, rowKeys, *x, nullptr);
+    });
     return it - m_all.begin();
 }
 
@@ -1042,7 +1196,7 @@ void Cursor::rebuildIndexes()
             mode = ColumnIndex::Mode::Unique;
         else if (f && !m_sortFields.empty() && m_sortFields.front() == column && f->isWholeNumber())
             mode = ColumnIndex::Mode::Sorted;
-        index->reset(mode);
+        index->reset(mode, f ? f->kind() : Field::Kind::Integer);
     }
     for (auto &index : m_rangeIndexes)
         index->reset();
@@ -1213,10 +1367,19 @@ void Cursor::masterChanged()
         return;
     checkBrowseMode();
     m_linkValue = link;
+    std::exception_ptr fetchError;
+    try {
+        holdDetailOf(link);
+    } catch (...) {
+        // The detail shows no rows; the next move here reads them again.
+        fetchError = std::current_exception();
+    }
     rebuildView();
     setCurrent(viewCount() > 0 ? 0 : -1, true, viewCount() == 0);
     emit rowsReset();
     emitMoved();
+    if (fetchError)
+        std::rethrow_exception(fetchError);
 }
 
 // ---- editing -----------------------------------------------------------------
@@ -1257,7 +1420,7 @@ void Cursor::startInsert(bool appendAtEnd)
     checkActive();
     checkCanModify();
     checkBrowseMode();
-    RowPtr row = newRow(m_physicalCount);
+    RowPtr row = store().newRow();
     row->pending = true;
     Row *raw = row.get();
     m_beforeInsert = m_current >= 0 ? viewRow(m_current) : nullptr;
@@ -1270,7 +1433,7 @@ void Cursor::startInsert(bool appendAtEnd)
     renumberFrom(pos);
     insertIntoView(raw);
 
-    m_buffer.assign(raw->values, raw->values + raw->count);
+    m_buffer.assign(static_cast<size_t>(raw->count), QVariant());
     m_frozenLookups.clear();
     m_editRow = raw;
     m_modified = false;
@@ -1305,13 +1468,13 @@ void Cursor::edit()
         return;
     }
     Row *row = viewRow(m_current);
-    m_buffer.assign(row->values, row->values + row->count);
+    m_buffer = RowStore::values(*row);
     m_frozenLookups.clear();
     if (m_freezeLookups) {
         m_frozenLookups.resize(m_fields.size());
         for (const auto &f : m_fields)
             if (f->isLookup())
-                m_frozenLookups[static_cast<size_t>(f->index())] = computeLookup(*f, row->span());
+                m_frozenLookups[static_cast<size_t>(f->index())] = computeLookup(*f, lookupKeyOf(*f, *row, false));
     }
     m_editRow = row;
     m_modified = false;
@@ -1337,9 +1500,8 @@ void Cursor::post()
         const QVariant key = doInsert(values);
         if (const Field *k = keyField(); k && key.isValid())
             values[static_cast<size_t>(k->physicalIndex())] = key;
-        std::move(values.begin(), values.end(), row->values);
+        RowStore::setValues(*row, values);
         row->pending = false;
-        computeSortKeys(*row);
         repositionAfterPost(row);
         if (!m_viewIsAll) {
             removeFromView(row);
@@ -1354,16 +1516,15 @@ void Cursor::post()
             });
         }
     } else {
+        std::vector<QVariant> before = RowStore::values(*row);
         bool changed = false;
         for (size_t i = 0; i < m_buffer.size(); ++i)
-            if (!sameValue(m_buffer[i], row->values[i]) || m_buffer[i].metaType() != row->values[i].metaType())
+            if (!sameValue(m_buffer[i], before[i]) || m_buffer[i].metaType() != before[i].metaType())
                 changed = true;
         if (changed) {
-            doUpdate(row->span(), m_buffer);
-            std::vector<QVariant> before(row->values, row->values + row->count);
+            doUpdate(before, m_buffer);
             indexRemove(row);
-            std::copy(m_buffer.begin(), m_buffer.end(), row->values);
-            computeSortKeys(*row);
+            RowStore::setValues(*row, m_buffer);
             repositionAfterPost(row);
             if (!m_viewIsAll) {
                 removeFromView(row);
@@ -1376,8 +1537,7 @@ void Cursor::post()
                     if (!self)
                         return;
                     self->indexRemove(row);
-                    std::copy(before.begin(), before.end(), row->values);
-                    self->computeSortKeys(*row);
+                    RowStore::setValues(*row, before);
                     self->repositionAfterPost(row);
                     self->indexAdd(row);
                     self->rebuildView();
@@ -1476,6 +1636,14 @@ void Cursor::restoreRow(RowPtr row, qsizetype allPos)
 {
     Row *raw = row.get();
     allPos = std::clamp<qsizetype>(allPos, 0, static_cast<qsizetype>(m_all.size()));
+    // Rows read or dropped since (a detail's) may have moved the place.
+    if (!m_sortFields.empty()) {
+        const bool fits = (allPos == 0 || !lessInOrder(*raw, nullptr, *m_all[static_cast<size_t>(allPos - 1)], nullptr))
+                          && (allPos == static_cast<qsizetype>(m_all.size())
+                              || !lessInOrder(*m_all[static_cast<size_t>(allPos)], nullptr, *raw, nullptr));
+        if (!fits)
+            allPos = sortedPosition(*raw);
+    }
     m_all.insert(m_all.begin() + allPos, std::move(row));
     renumberFrom(allPos);
     indexAdd(raw);
@@ -1498,7 +1666,7 @@ void Cursor::remove()
     checkCanModify();
     // A record being edited is deleted as it is stored; its changes go with it.
     Row *row = viewRow(m_current);
-    doDelete(row->span());
+    doDelete(RowStore::values(*row));
     if (isEditing()) {
         m_state = State::Browse;
         m_editRow = nullptr;
@@ -1642,9 +1810,9 @@ void Cursor::forEachInRange(const QString &fromField, qint64 group, QDate first,
         fail(QStringLiteral("No range index on field '%1'").arg(from.name()));
     if (!first.isValid() || !last.isValid() || last < first)
         return;
-    // Stored date-times are naive values in UTC (DateTimes::make).
-    const qint64 lo = DateTimes::make(first).toMSecsSinceEpoch();
-    const qint64 hi = DateTimes::make(last.addDays(1)).toMSecsSinceEpoch() - 1;
+    // In the cells' own measure of a date-time.
+    const qint64 lo = RowStore::dateTimeCell(DateTimes::make(first));
+    const qint64 hi = RowStore::dateTimeCell(DateTimes::make(last.addDays(1))) - 1;
     index->forEachMeeting(group, lo, hi, [&](const Row *r) { f(RowRef(*this, r)); });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Field.h"
+#include "RowStore.h"
 
 #include <QHash>
 #include <QObject>
@@ -65,6 +66,19 @@ public:
     // of the master's current record, and fills that field on append and insert.
     void setMaster(Cursor &master, const QString &masterField, const QString &detailField);
     Cursor *master() const { return m_master; }
+    // A detail that holds only the rows of the master records it was shown
+    // for: the rows of the master's current record are read, through the
+    // database's index, when the master moves to it, and those of the last
+    // `capacity` master records are kept (0: the whole table is read at open).
+    // It shows the same rows in the same order either way; lookups by key see
+    // the rows held. Set before the first open.
+    void setDetailFetchedOnDemand(int capacity);
+    bool isDetailFetchedOnDemand() const { return m_detailCapacity > 0; }
+    // Forgets the rows held for the master record whose link value is
+    // `linkValue`, so that they are read again, with what other programs wrote
+    // meanwhile; those of the master's current record are read again at once.
+    // refresh() reads again every detail held.
+    void reloadDetail(const QVariant &linkValue);
     // When set, a lookup field of the record being edited keeps the value it had
     // when the editing began until the record is posted.
     void setLookupsFrozenWhileEditing(bool frozen) { m_freezeLookups = frozen; }
@@ -201,40 +215,25 @@ signals:
     void fieldChanged(const Field *field);
 
 protected:
-    class RowArena;
+    using Row = RowStore::Row;
+    using RowPtr = RowStore::RowPtr;
 
-    // A row: its stored values live in the same allocation, right after it.
-    // Fetched rows come from the cursor's arena, rows made later from the heap.
-    struct Row
-    {
-        QVariant *values = nullptr;
-        RowArena *arena = nullptr;
-        int count = 0;
-        qsizetype allPos = 0;
-        bool pending = false;
-        std::vector<QString> sortKeys; // folded texts of the text sort fields
-
-        std::span<const QVariant> span() const { return {values, static_cast<size_t>(count)}; }
-    };
-    struct RowDeleter
-    {
-        void operator()(Row *row) const;
-    };
-    using RowPtr = std::unique_ptr<Row, RowDeleter>;
-    static RowPtr newRow(int count, RowArena *arena = nullptr);
-
-    // Subclasses fetch the rows at open (through newFetchedRow) and write them.
+    // Subclasses fetch the rows at open (through addFetchedRow) and write them.
     virtual void doFetch() = 0;
+    // Fetches the rows whose stored `field` equals `value`, in any order, for a
+    // detail fetched on demand. Cursors that cannot say so.
+    virtual void doFetchWhere(const Field &field, const QVariant &value);
     // Writes a new row; returns the key it received (or an invalid value).
     virtual QVariant doInsert(std::span<const QVariant> values);
     virtual void doUpdate(std::span<const QVariant> before, std::span<const QVariant> after);
     virtual void doDelete(std::span<const QVariant> values);
     virtual Database *database() const { return nullptr; }
 
-    // Appends a row of null values to the fetched rows; fill it through the
-    // returned pointer (one value per stored field).
-    QVariant *newFetchedRow();
-    // Convenience for fetches that build a vector.
+    // The compact storage of the rows, laid out for the stored fields.
+    RowStore &store();
+    // Adds a row made by store() to the fetched rows.
+    void addFetchedRow(RowPtr row);
+    // Convenience for fetches that build a vector (one value per stored field).
     void addFetchedRow(std::vector<QVariant> &&values);
     void reserveRows(qsizetype count) { m_all.reserve(static_cast<size_t>(count)); }
     // Drops every field; for query cursors whose columns follow their SQL.
@@ -259,17 +258,30 @@ private:
     bool passesView(const Row &row) const;
 
     QVariant rowValue(const Row &row, const Field &field, bool useBuffer) const;
-    QVariant computeLookup(const Field &field, std::span<const QVariant> values) const;
+    // A lookup field's value for the given value of its key field.
+    QVariant computeLookup(const Field &field, const QVariant &key) const;
+    QVariant lookupKeyOf(const Field &field, const Row &row, bool useBuffer) const;
     // First row (all rows, cursor order) whose stored field equals value.
     const Row *findRow(int physicalIndex, const QVariant &value) const;
     static bool sameValue(const QVariant &a, const QVariant &b);
+    bool cellEquals(const Row &row, int physicalIndex, const QVariant &value) const;
 
-    // Sorting.
-    void computeSortKeys(Row &row) const;
-    bool lessInOrder(const Row &a, const Row &b) const;
+    // Sorting. Folded keys are the case- and accent-folded texts of the text
+    // sort fields; comparisons fold on the fly where none are given.
+    using SortKeys = std::vector<QString>;
+    SortKeys sortKeysOf(const Row &row) const;
+    bool lessInOrder(const Row &a, const SortKeys *aKeys, const Row &b, const SortKeys *bKeys) const;
+    void sortRows(std::vector<RowPtr> &rows) const;
     void sortAll();
     qsizetype sortedPosition(const Row &row) const;
     void repositionAfterPost(Row *row);
+
+    // Details fetched on demand.
+    void holdDetailOf(const QVariant &linkValue);
+    void dropDetailOf(const QVariant &linkValue);
+    void forgetHeldDetails();
+    void evictDetails();
+    bool isHeldDetail(const QVariant &linkValue) const;
 
     // Indexes.
     void rebuildIndexes();
@@ -289,7 +301,8 @@ private:
     void restoreRow(RowPtr row, qsizetype allPos);
 
     QString m_name;
-    RowArena *m_arena;
+    RowStore m_store;
+    bool m_storeLaidOut = false;
     std::vector<std::unique_ptr<Field>> m_fields;
     QHash<QString, int> m_fieldByName;
     int m_physicalCount = 0;
@@ -322,6 +335,8 @@ private:
     QVariant m_linkValue;
     std::vector<QPointer<Cursor>> m_details;
     bool m_freezeLookups = false;
+    int m_detailCapacity = 0;
+    std::vector<QVariant> m_heldLinks; // most recently shown first
 
     std::map<int, std::unique_ptr<ColumnIndex>> m_indexes;
     std::vector<std::unique_ptr<RangeIndex>> m_rangeIndexes;

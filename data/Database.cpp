@@ -2,6 +2,7 @@
 
 #include "DataError.h"
 #include "DateTimes.h"
+#include "RowLoader.h"
 
 #include <QDir>
 #include <QFile>
@@ -105,8 +106,24 @@ QVariant Database::nativeHandle() const
     return QSqlDatabase::database(m_connectionName, false).driver()->handle();
 }
 
+QSqlDatabase Database::connection() const
+{
+    return QSqlDatabase::database(m_connectionName, false);
+}
+
+RowLoader &Database::loader()
+{
+    if (!isOpen())
+        throw DataError(QStringLiteral("The database is not open"));
+    if (!m_loader)
+        m_loader = std::make_unique<RowLoader>(*this);
+    return *m_loader;
+}
+
 void Database::close()
 {
+    // The engine closes a connection only once its statements are finalised.
+    m_loader.reset();
     if (QSqlDatabase::contains(m_connectionName)) {
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
         db.close();

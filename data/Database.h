@@ -9,8 +9,11 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
+
+class RowLoader;
 
 // The one connection to the database file. It never creates a file: a missing
 // file, a locked one or one that is not a database makes open() fail with a
@@ -56,6 +59,14 @@ public:
     // file), for what Qt SQL does not offer, such as the online backup; invalid
     // when closed. Only on this connection's thread.
     QVariant nativeHandle() const;
+    // The Qt SQL connection underneath.
+    QSqlDatabase connection() const;
+    // Reads rows into the cursors' stores; lives while the connection is open.
+    RowLoader &loader();
+    // Off: the loader reads through Qt SQL even where it could step SQLite's
+    // statements itself (to compare the two ways). On by default.
+    void setDirectReadsAllowed(bool allowed) { m_directReads = allowed; }
+    bool directReadsAllowed() const { return m_directReads; }
 
     // Whether path names the file of a database open in this process, or one of
     // the engine's working files beside it (-wal, -shm, -journal). Only the engine
@@ -97,4 +108,6 @@ private:
     QSet<QString> m_tables;                // lower case
     Transaction *m_transaction = nullptr;
     int m_busyTimeout = 10000;
+    std::unique_ptr<RowLoader> m_loader;
+    bool m_directReads = true;
 };

@@ -6,18 +6,50 @@ namespace DateTimes {
 
 namespace {
 
-int digitsAt(QStringView s, qsizetype pos, int count, bool *ok)
+char16_t charAt(QStringView s, qsizetype i)
+{
+    return s[i].unicode();
+}
+
+char16_t charAt(QByteArrayView s, qsizetype i)
+{
+    return static_cast<uchar>(s[i]);
+}
+
+template<typename Text> int digitsAt(Text s, qsizetype pos, int count, bool *ok)
 {
     int v = 0;
     for (int i = 0; i < count; ++i) {
-        const QChar c = s[pos + i];
+        const char16_t c = charAt(s, pos + i);
         if (c < u'0' || c > u'9') {
             *ok = false;
             return 0;
         }
-        v = v * 10 + (c.unicode() - u'0');
+        v = v * 10 + (c - u'0');
     }
     return v;
+}
+
+// The date and time of 'YYYY-MM-DD HH:MM:SS', in any string of characters.
+template<typename Text> std::optional<std::pair<QDate, QTime>> parseCanonical(Text s)
+{
+    if (s.size() != 19 || charAt(s, 4) != u'-' || charAt(s, 7) != u'-' || charAt(s, 10) != u' '
+        || charAt(s, 13) != u':' || charAt(s, 16) != u':')
+        return std::nullopt;
+    bool ok = true;
+    const int y = digitsAt(s, 0, 4, &ok);
+    const int mo = digitsAt(s, 5, 2, &ok);
+    const int d = digitsAt(s, 8, 2, &ok);
+    const int h = digitsAt(s, 11, 2, &ok);
+    const int mi = digitsAt(s, 14, 2, &ok);
+    const int se = digitsAt(s, 17, 2, &ok);
+    if (!ok)
+        return std::nullopt;
+    const QDate date(y, mo, d);
+    const QTime time(h, mi, se);
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    return std::make_pair(date, time);
 }
 
 QString pad(int v, int width)
@@ -54,22 +86,20 @@ QString toCanonical(QDate day)
 
 std::optional<QDateTime> fromCanonical(QStringView s)
 {
-    if (s.size() != 19 || s[4] != u'-' || s[7] != u'-' || s[10] != u' ' || s[13] != u':' || s[16] != u':')
+    const auto parts = parseCanonical(s);
+    if (!parts)
         return std::nullopt;
-    bool ok = true;
-    const int y = digitsAt(s, 0, 4, &ok);
-    const int mo = digitsAt(s, 5, 2, &ok);
-    const int d = digitsAt(s, 8, 2, &ok);
-    const int h = digitsAt(s, 11, 2, &ok);
-    const int mi = digitsAt(s, 14, 2, &ok);
-    const int se = digitsAt(s, 17, 2, &ok);
-    if (!ok)
+    return make(parts->first, parts->second);
+}
+
+std::optional<qint64> canonicalMSecs(QByteArrayView s)
+{
+    const auto parts = parseCanonical(s);
+    if (!parts)
         return std::nullopt;
-    const QDate date(y, mo, d);
-    const QTime time(h, mi, se);
-    if (!date.isValid() || !time.isValid())
-        return std::nullopt;
-    return make(date, time);
+    constexpr qint64 EpochJulianDay = 2440588;
+    constexpr qint64 MSecsPerDay = 86400000;
+    return (parts->first.toJulianDay() - EpochJulianDay) * MSecsPerDay + parts->second.msecsSinceStartOfDay();
 }
 
 QDateTime make(QDate date, QTime time)

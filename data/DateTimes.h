@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
 #include <QStringView>
@@ -18,6 +19,9 @@ QString toCanonical(const QDateTime &value);
 QString toCanonical(QDate day);
 // Reads the canonical form exactly; anything else gives nullopt.
 std::optional<QDateTime> fromCanonical(QStringView text);
+// The same form in bytes, as milliseconds since the epoch of the naive value
+// read as UTC (what make() of it gives with toMSecsSinceEpoch()).
+std::optional<qint64> canonicalMSecs(QByteArrayView text);
 
 QDateTime make(QDate date, QTime time = QTime(0, 0));
 // The day of a date-time with its time part cut off.

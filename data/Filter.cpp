@@ -391,6 +391,56 @@ bool likeMatch(const Node &n, QStringView text)
     return room == 0 && foldedMatchAt(text, 0, pattern, table);
 }
 
+// A value as a filter reads it: a stored cell in place, or a computed (lookup)
+// value.
+struct Cell
+{
+    const RowStore::Row *row = nullptr;
+    int column = -1;
+    const QVariant *computed = nullptr;
+
+    bool isNull() const { return computed ? !computed->isValid() : RowStore::isNull(*row, column); }
+    QVariant value() const { return computed ? *computed : RowStore::value(*row, column); }
+};
+
+int compareCell(const Cell &cell, const QVariant &literal)
+{
+    if (cell.computed)
+        return compareValues(*cell.computed, literal);
+    const auto order = [](qint64 x, qint64 y) { return x < y ? -1 : (y < x ? 1 : 0); };
+    switch (RowStore::kind(*cell.row, cell.column)) {
+    case Field::Kind::Text:
+    case Field::Kind::Memo: {
+        const QStringView text = RowStore::text(*cell.row, cell.column);
+        if (literal.metaType().id() == QMetaType::QString)
+            return text.compare(*static_cast<const QString *>(literal.constData()), Qt::CaseInsensitive);
+        return text.compare(literal.toString(), Qt::CaseInsensitive);
+    }
+    case Field::Kind::Money:
+        return order(RowStore::number(*cell.row, cell.column), literal.value<Money>().raw());
+    case Field::Kind::DateTime:
+        return order(RowStore::number(*cell.row, cell.column), RowStore::dateTimeCell(literal.toDateTime()));
+    case Field::Kind::Blob:
+        return compareValues(cell.value(), literal);
+    default:
+        return order(RowStore::number(*cell.row, cell.column), literal.toLongLong());
+    }
+}
+
+bool isStoredText(const Cell &cell)
+{
+    if (cell.computed)
+        return cell.computed->metaType().id() == QMetaType::QString;
+    const Field::Kind kind = RowStore::kind(*cell.row, cell.column);
+    return kind == Field::Kind::Text || kind == Field::Kind::Memo;
+}
+
+QStringView storedText(const Cell &cell)
+{
+    return cell.computed ? QStringView(*static_cast<const QString *>(cell.computed->constData()))
+                         : RowStore::text(*cell.row, cell.column);
+}
+
 template<typename ValueOf>
 bool evaluate(const Node &n, const ValueOf &valueOf)
 {
@@ -410,25 +460,23 @@ bool evaluate(const Node &n, const ValueOf &valueOf)
     case Node::Type::Not:
         return !evaluate(*n.children.front(), valueOf);
     case Node::Type::IsNull:
-        return valueOf(*n.field).isValid() == n.negate;
+        return !valueOf(*n.field).isNull() == n.negate;
     case Node::Type::Compare: {
-        const QVariant &v = valueOf(*n.field);
-        if (!v.isValid())
+        const Cell v = valueOf(*n.field);
+        if (v.isNull())
             return false;
+        const bool text = isStoredText(v);
         if (n.op == Node::Op::Like || n.op == Node::Op::NotLike) {
-            const bool match = v.metaType().id() == QMetaType::QString
-                                   ? likeMatch(n, *static_cast<const QString *>(v.constData()))
-                                   : likeMatch(n, Field::plainText(v));
+            const bool match = text ? likeMatch(n, storedText(v)) : likeMatch(n, Field::plainText(v.value()));
             return n.op == Node::Op::Like ? match : !match;
         }
         // Case folding keeps the length of a text, so texts of different
         // lengths are never equal; most rows are decided without comparing.
-        if ((n.op == Node::Op::Eq || n.op == Node::Op::Ne) && v.metaType().id() == QMetaType::QString
+        if ((n.op == Node::Op::Eq || n.op == Node::Op::Ne) && text
             && n.literal.metaType().id() == QMetaType::QString
-            && static_cast<const QString *>(v.constData())->size()
-                   != static_cast<const QString *>(n.literal.constData())->size())
+            && storedText(v).size() != static_cast<const QString *>(n.literal.constData())->size())
             return n.op == Node::Op::Ne;
-        const int c = compareValues(v, n.literal);
+        const int c = compareCell(v, n.literal);
         switch (n.op) {
         case Node::Op::Eq: return c == 0;
         case Node::Op::Ne: return c != 0;
@@ -450,10 +498,10 @@ bool FilterExpression::matches(const Cursor &cursor, const Cursor::Row &row) con
     // Stored values are read in place; a lookup value lives in `computed` until
     // the next read.
     QVariant computed;
-    return evaluate(*m_root, [&](const Field &f) -> const QVariant & {
+    return evaluate(*m_root, [&](const Field &f) {
         if (f.physicalIndex() >= 0)
-            return row.values[f.physicalIndex()];
+            return Cell{&row, f.physicalIndex(), nullptr};
         computed = cursor.rowValue(row, f, false);
-        return computed;
+        return Cell{&row, -1, &computed};
     });
 }

@@ -3,6 +3,7 @@
 #include "DataError.h"
 #include "Database.h"
 #include "DateTimes.h"
+#include "RowLoader.h"
 
 #include <QSqlField>
 #include <QSqlError>
@@ -130,28 +131,5 @@ void QueryCursor::doFetch()
         }
     }
 
-    const int n = static_cast<int>(kinds.size());
-    // A join repeats the bytes of the row it joins on every row (a room type's
-    // photo on each of its rooms): equal bytes in a column, one after another,
-    // share one copy instead of holding a picture per row.
-    std::vector<QVariant> lastBlob(static_cast<size_t>(n));
-    while (q.next()) {
-        QVariant *values = newFetchedRow();
-        for (int i = 0; i < n; ++i) {
-            const auto kind = kinds[static_cast<size_t>(i)];
-            QVariant v = q.value(i);
-            if (kind == Field::Kind::Blob && v.metaType().id() == QMetaType::QByteArray) {
-                QVariant &last = lastBlob[static_cast<size_t>(i)];
-                if (last.isValid() && *static_cast<const QByteArray *>(last.constData())
-                                          == *static_cast<const QByteArray *>(v.constData()))
-                    v = last;
-                else
-                    last = v;
-            }
-            values[i] = Database::fromStorage(kind, std::move(v));
-        }
-    }
-    if (q.lastError().isValid())
-        throw DataError(Database::describe(q.lastError(), Database::Operation::Read));
-    q.finish();
+    RowLoader::loadFrom(q, store(), [this](RowStore::RowPtr row) { addFetchedRow(std::move(row)); });
 }

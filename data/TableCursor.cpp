@@ -2,6 +2,7 @@
 
 #include "DataError.h"
 #include "Database.h"
+#include "RowLoader.h"
 
 #include <QSqlError>
 #include <QSqlRecord>
@@ -34,13 +35,14 @@ std::vector<const Field *> TableCursor::storedFields() const
     return out;
 }
 
-void TableCursor::doFetch()
+QString TableCursor::selectStatement(const QString &where) const
 {
-    const auto fields = storedFields();
     QStringList columns;
-    for (const Field *f : fields)
+    for (const Field *f : storedFields())
         columns << quotedName(f->name());
     QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columns.join(u", "), quotedName(m_table));
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where;
     // Let the engine deliver the rows nearly in order (an index may serve it);
     // the cursor's own comparison has the last word.
     if (!sortOrder().isEmpty()) {
@@ -49,37 +51,21 @@ void TableCursor::doFetch()
             order << quotedName(part.trimmed());
         sql += QStringLiteral(" ORDER BY ") + order.join(u", ");
     }
-    QSqlQuery q = m_db.prepare(sql);
-    m_db.exec(q);
-    const int n = static_cast<int>(fields.size());
-    std::vector<Field::Kind> kinds;
-    for (const Field *f : fields)
-        kinds.push_back(f->kind());
-    // Short texts (states, views) repeat on every row: one shared copy each.
-    std::vector<QHash<QString, QVariant>> shared(static_cast<size_t>(n));
-    std::vector<bool> share(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i)
-        share[static_cast<size_t>(i)] = fields[static_cast<size_t>(i)]->kind() == Field::Kind::Text
-                                        && fields[static_cast<size_t>(i)]->size() <= 10;
-    while (q.next()) {
-        QVariant *values = newFetchedRow();
-        for (int i = 0; i < n; ++i) {
-            QVariant v = Database::fromStorage(kinds[static_cast<size_t>(i)], q.value(i));
-            if (share[static_cast<size_t>(i)] && v.isValid()) {
-                auto &pool = shared[static_cast<size_t>(i)];
-                const QString text = v.toString();
-                auto it = pool.constFind(text);
-                if (it == pool.cend())
-                    it = pool.insert(text, v);
-                values[i] = it.value();
-            } else {
-                values[i] = std::move(v);
-            }
-        }
-    }
-    if (q.lastError().isValid())
-        throw DataError(Database::describe(q.lastError(), Database::Operation::Read));
-    q.finish();
+    return sql;
+}
+
+void TableCursor::doFetch()
+{
+    m_db.loader().load(selectStatement(QString()), {}, store(), [this](RowStore::RowPtr row) {
+        addFetchedRow(std::move(row));
+    });
+}
+
+void TableCursor::doFetchWhere(const Field &field, const QVariant &value)
+{
+    m_db.loader().load(selectStatement(quotedName(field.name()) + QStringLiteral(" = ?")),
+                       {Database::toStorage(field.kind(), value)}, store(),
+                       [this](RowStore::RowPtr row) { addFetchedRow(std::move(row)); });
 }
 
 QVariant TableCursor::doInsert(std::span<const QVariant> values)

@@ -19,6 +19,7 @@ public:
 
 protected:
     void doFetch() override;
+    void doFetchWhere(const Field &field, const QVariant &value) override;
     QVariant doInsert(std::span<const QVariant> values) override;
     void doUpdate(std::span<const QVariant> before, std::span<const QVariant> after) override;
     void doDelete(std::span<const QVariant> values) override;
@@ -26,6 +27,7 @@ protected:
 
 private:
     std::vector<const Field *> storedFields() const;
+    QString selectStatement(const QString &where) const;
     QString whereRowIs(const std::vector<const Field *> &fields) const;
 
     Database &m_db;

@@ -87,6 +87,9 @@ TDM::TDM(const QString &folder, QObject *parent)
     TConsumosDeServicios->setSortOrder(QStringLiteral("IdEstadia;FechaHora"));
     TConsumosDeServicios->setMaster(*TEstadias, QStringLiteral("IdEstadia"), QStringLiteral("IdEstadia"));
     TConsumosDeServicios->setLookupsFrozenWhileEditing(true);
+    // Only the current stay's consumptions are ever shown: they are read when a
+    // stay becomes current, not the hotel's whole history at start-up.
+    TConsumosDeServicios->setDetailFetchedOnDemand(ConsumptionStaysHeld);
 
     TDatosDelHotel = new TableCursor(Cnx, QStringLiteral("TDatosDelHotel"), QStringLiteral("DatosDelHotel"), this);
     TDatosDelHotel->addField(QStringLiteral("IdDatos"), K::AutoKey);

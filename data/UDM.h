@@ -17,6 +17,8 @@ class TDM : public QObject
 
 public:
     static constexpr const char *DatabaseFileName = "Hotel.db";
+    // How many stays' consumptions TConsumosDeServicios keeps once read.
+    static constexpr int ConsumptionStaysHeld = 32;
 
     // folder: where Hotel.db lives; empty means the executable's folder.
     explicit TDM(const QString &folder = QString(), QObject *parent = nullptr);

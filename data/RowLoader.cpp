@@ -1,0 +1,291 @@
+#include "RowLoader.h"
+
+#include "DataError.h"
+#include "Database.h"
+#include "DateTimes.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlRecord>
+
+#include <dlfcn.h>
+#include <sqlite3.h>
+
+namespace {
+
+// Whether the SQLite behind Qt's driver is the library this program links: only
+// then is the driver's handle a connection our calls may use. The driver's code
+// and this program must find sqlite3 in the same loaded object.
+bool driverSharesOurEngine(const QSqlDriver *driver)
+{
+    Dl_info ours{}, plugin{};
+    if (!dladdr(reinterpret_cast<void *>(&sqlite3_libversion_number), &ours) || !ours.dli_fbase)
+        return false;
+    // The driver's virtual table lies in the plugin that made it.
+    if (!dladdr(*reinterpret_cast<void *const *>(driver), &plugin) || !plugin.dli_fname)
+        return false;
+    void *library = dlopen(plugin.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+    if (!library)
+        return false;
+    void *theirs = dlsym(library, "sqlite3_libversion_number");
+    Dl_info found{};
+    const bool same = theirs && dladdr(theirs, &found) && found.dli_fbase == ours.dli_fbase;
+    dlclose(library);
+    return same;
+}
+
+// Statements go back to their start when a load ends, however it ends: a
+// statement left stepping would hold the reader's snapshot, and another
+// program's later commits would stay unseen.
+struct ResetOnExit
+{
+    sqlite3_stmt *stmt;
+    ~ResetOnExit()
+    {
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+    }
+};
+
+// The value Qt's driver would give for a column, for the conversions that the
+// cells do not take directly.
+QVariant driverValue(sqlite3_stmt *stmt, int column)
+{
+    switch (sqlite3_column_type(stmt, column)) {
+    case SQLITE_INTEGER:
+        return QVariant::fromValue<qlonglong>(sqlite3_column_int64(stmt, column));
+    case SQLITE_FLOAT:
+        return sqlite3_column_double(stmt, column);
+    case SQLITE_BLOB:
+        return QByteArray(static_cast<const char *>(sqlite3_column_blob(stmt, column)),
+                          sqlite3_column_bytes(stmt, column));
+    case SQLITE_NULL:
+        return QVariant();
+    default:
+        return QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)),
+                                 sqlite3_column_bytes(stmt, column));
+    }
+}
+
+// A join repeats the bytes of the row it joins on every row (a room type's
+// photo on each of its rooms): equal bytes in a column, one row after another,
+// share one copy.
+class BlobSharing
+{
+public:
+    explicit BlobSharing(int columns) : m_last(static_cast<size_t>(columns)) {}
+
+    QByteArray bytes(int column, QByteArrayView bytes)
+    {
+        QByteArray &last = m_last[static_cast<size_t>(column)];
+        if (last.isNull() || QByteArrayView(last) != bytes)
+            last = bytes.toByteArray();
+        return last;
+    }
+
+private:
+    std::vector<QByteArray> m_last;
+};
+
+} // namespace
+
+RowLoader::RowLoader(Database &db) : m_db(db) {}
+
+RowLoader::~RowLoader()
+{
+    release();
+}
+
+void RowLoader::release()
+{
+    for (sqlite3_stmt *stmt : std::as_const(m_statements))
+        sqlite3_finalize(stmt);
+    m_statements.clear();
+    m_handle = nullptr;
+    m_probed = false;
+}
+
+sqlite3 *RowLoader::handle()
+{
+    if (!m_db.directReadsAllowed())
+        return nullptr;
+    if (!m_probed) {
+        m_probed = true;
+        m_handle = nullptr;
+        const QSqlDatabase db = m_db.connection();
+        const QSqlDriver *driver = db.driver();
+        if (driver && db.isOpen() && db.driverName() == u"QSQLITE") {
+            const QVariant h = driver->handle();
+            if (h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0 && driverSharesOurEngine(driver))
+                m_handle = *static_cast<sqlite3 *const *>(h.constData());
+        }
+    }
+    return m_handle;
+}
+
+bool RowLoader::isDirect()
+{
+    return handle() != nullptr;
+}
+
+void RowLoader::fail(int code)
+{
+    const QString engine = QString::fromUtf8(sqlite3_errmsg(m_handle));
+    throw DataError(Database::describe(QSqlError(QStringLiteral("Unable to fetch row"), engine,
+                                                 QSqlError::StatementError, QString::number(code)),
+                                       Database::Operation::Read));
+}
+
+sqlite3_stmt *RowLoader::statement(const QString &sql)
+{
+    if (sqlite3_stmt *stmt = m_statements.value(sql))
+        return stmt;
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt *stmt = nullptr;
+    const int rc = sqlite3_prepare_v3(m_handle, text.constData(), static_cast<int>(text.size()),
+                                      SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        fail(rc);
+    }
+    m_statements.insert(sql, stmt);
+    return stmt;
+}
+
+void RowLoader::load(const QString &sql, const QVariantList &values, RowStore &store, const Sink &sink)
+{
+    if (handle()) {
+        loadDirect(statement(sql), values, store, sink);
+        return;
+    }
+    QSqlQuery q = m_db.prepare(sql);
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    m_db.exec(q);
+    loadFrom(q, store, sink);
+}
+
+void RowLoader::loadDirect(sqlite3_stmt *stmt, const QVariantList &values, RowStore &store, const Sink &sink)
+{
+    const ResetOnExit reset{stmt};
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant &v = values[i];
+        const int at = i + 1;
+        int rc;
+        switch (v.metaType().id()) {
+        case QMetaType::UnknownType:
+            rc = sqlite3_bind_null(stmt, at);
+            break;
+        case QMetaType::LongLong:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Bool:
+            rc = v.isNull() ? sqlite3_bind_null(stmt, at) : sqlite3_bind_int64(stmt, at, v.toLongLong());
+            break;
+        case QMetaType::Double:
+            rc = sqlite3_bind_double(stmt, at, v.toDouble());
+            break;
+        case QMetaType::QByteArray: {
+            const QByteArray b = v.toByteArray();
+            rc = sqlite3_bind_blob64(stmt, at, b.constData(), static_cast<sqlite3_uint64>(b.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        default: {
+            if (v.isNull()) {
+                rc = sqlite3_bind_null(stmt, at);
+                break;
+            }
+            const QByteArray t = v.toString().toUtf8();
+            rc = sqlite3_bind_text64(stmt, at, t.constData(), static_cast<sqlite3_uint64>(t.size()), SQLITE_TRANSIENT,
+                                     SQLITE_UTF8);
+        }
+        }
+        if (rc != SQLITE_OK)
+            fail(rc);
+    }
+
+    const int columns = store.columnCount();
+    if (sqlite3_column_count(stmt) != columns)
+        throw DataError(QStringLiteral("The statement gives %1 columns where %2 are expected")
+                            .arg(sqlite3_column_count(stmt))
+                            .arg(columns));
+    std::vector<Field::Kind> kinds;
+    for (int c = 0; c < columns; ++c)
+        kinds.push_back(store.kind(c));
+    BlobSharing blobs(columns);
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        RowStore::RowPtr row = store.newRow();
+        for (int c = 0; c < columns; ++c) {
+            const int type = sqlite3_column_type(stmt, c);
+            if (type == SQLITE_NULL)
+                continue;
+            const Field::Kind kind = kinds[static_cast<size_t>(c)];
+            switch (kind) {
+            case Field::Kind::AutoKey:
+            case Field::Kind::Integer:
+            case Field::Kind::SmallInt:
+            case Field::Kind::Money:
+                if (type == SQLITE_INTEGER) {
+                    RowStore::setNumber(*row, c, sqlite3_column_int64(stmt, c));
+                    continue;
+                }
+                break;
+            case Field::Kind::DateTime:
+                if (type == SQLITE_TEXT) {
+                    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, c));
+                    if (const auto ms = DateTimes::canonicalMSecs(QByteArrayView(text, sqlite3_column_bytes(stmt, c))))
+                        RowStore::setNumber(*row, c, *ms);
+                    continue;
+                }
+                break;
+            case Field::Kind::Text:
+            case Field::Kind::Memo:
+                if (type == SQLITE_TEXT) {
+                    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, c));
+                    RowStore::setTextUtf8(*row, c, QByteArrayView(text, sqlite3_column_bytes(stmt, c)));
+                    continue;
+                }
+                break;
+            case Field::Kind::Blob:
+                if (type == SQLITE_BLOB) {
+                    const auto *bytes = static_cast<const char *>(sqlite3_column_blob(stmt, c));
+                    RowStore::setBlob(*row, c, blobs.bytes(c, QByteArrayView(bytes, sqlite3_column_bytes(stmt, c))));
+                    continue;
+                }
+                break;
+            }
+            // A value stored in another type than its column declares: converted
+            // as it would be when read through Qt SQL.
+            RowStore::setValue(*row, c, Database::fromStorage(kind, driverValue(stmt, c)));
+        }
+        sink(std::move(row));
+    }
+    if (rc != SQLITE_DONE)
+        fail(rc);
+}
+
+void RowLoader::loadFrom(QSqlQuery &query, RowStore &store, const Sink &sink)
+{
+    const int columns = store.columnCount();
+    std::vector<Field::Kind> kinds;
+    for (int c = 0; c < columns; ++c)
+        kinds.push_back(store.kind(c));
+    BlobSharing blobs(columns);
+    while (query.next()) {
+        RowStore::RowPtr row = store.newRow();
+        for (int c = 0; c < columns; ++c) {
+            const Field::Kind kind = kinds[static_cast<size_t>(c)];
+            QVariant v = query.value(c);
+            if (kind == Field::Kind::Blob && v.metaType().id() == QMetaType::QByteArray && !v.isNull()) {
+                RowStore::setBlob(*row, c, blobs.bytes(c, *static_cast<const QByteArray *>(v.constData())));
+                continue;
+            }
+            RowStore::setValue(*row, c, Database::fromStorage(kind, std::move(v)));
+        }
+        sink(std::move(row));
+    }
+    if (query.lastError().isValid())
+        throw DataError(Database::describe(query.lastError(), Database::Operation::Read));
+    query.finish();
+}

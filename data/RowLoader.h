@@ -1,0 +1,58 @@
+#pragma once
+
+#include "RowStore.h"
+
+#include <QHash>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariantList>
+
+#include <functional>
+
+class Database;
+struct sqlite3;
+struct sqlite3_stmt;
+
+// Reads the rows of a SELECT into a RowStore, each value converted once into its
+// cell. Over an SQLite connection whose handle belongs to the same engine this
+// program links, it steps the engine's statements itself, with no QVariant per
+// value; over any other connection it reads through Qt SQL, value by value, with
+// the same conversions. The direct way keeps its statements prepared until
+// release(), which must come before the connection closes.
+class RowLoader
+{
+public:
+    using Sink = std::function<void(RowStore::RowPtr)>;
+
+    explicit RowLoader(Database &db);
+    ~RowLoader();
+    RowLoader(const RowLoader &) = delete;
+    RowLoader &operator=(const RowLoader &) = delete;
+
+    // Runs `sql`, binding `values` (in the stored representation) to its '?'
+    // marks in order, and hands each row of the result, in order, to `sink`.
+    // The result's columns are the store's columns. Throws DataError with the
+    // user's message.
+    void load(const QString &sql, const QVariantList &values, RowStore &store, const Sink &sink);
+
+    // The rows of a statement already run through Qt SQL.
+    static void loadFrom(QSqlQuery &query, RowStore &store, const Sink &sink);
+
+    // Whether load() steps the engine's statements itself (never when the
+    // database does not allow direct reads).
+    bool isDirect();
+
+    // Finalises the prepared statements.
+    void release();
+
+private:
+    sqlite3 *handle();
+    sqlite3_stmt *statement(const QString &sql);
+    void loadDirect(sqlite3_stmt *stmt, const QVariantList &values, RowStore &store, const Sink &sink);
+    [[noreturn]] void fail(int code);
+
+    Database &m_db;
+    bool m_probed = false;
+    sqlite3 *m_handle = nullptr;
+    QHash<QString, sqlite3_stmt *> m_statements;
+};
