@@ -9,3 +9,10 @@
 QString benchDatabaseFolder(double scale = 1.0);
 // The scale asked for in $HOTEL_BENCH_SCALE (2 for twenty years), 1 when unset.
 double benchScale();
+
+// The floor of reading the hotel: the SQLite C API stepping every row of the
+// six tables and reading every column, nothing kept. Returns the values read.
+qint64 rawReadSixTables(const QString &folder);
+
+// The file's size in bytes (the database alone, without working files).
+qint64 benchDatabaseSize(const QString &folder);

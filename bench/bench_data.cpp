@@ -63,6 +63,17 @@ void BM_PlainReadSixTables(benchmark::State &state)
 }
 BENCHMARK(BM_PlainReadSixTables)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// The floor: the SQLite C API stepping every row and reading every column of
+// the six tables, nothing kept.
+void BM_RawReadSixTables(benchmark::State &state)
+{
+    qint64 values = 0;
+    for (auto _ : state)
+        values += rawReadSixTables(g_folder);
+    state.counters["values"] = benchmark::Counter(double(values), benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_RawReadSixTables)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 // Start-up of the data module: the connection and the six table cursors.
 void BM_OpenSixCursors(benchmark::State &state)
 {

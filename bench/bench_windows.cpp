@@ -25,6 +25,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSqlQuery>
@@ -33,6 +34,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <sys/resource.h>
+
+#include <cstring>
+
 // What a user waits for in the windows, on the large database: each operation
 // driven through the real controls and followed by the paint it causes, beside
 // the cursor work alone as its baseline.
@@ -40,6 +45,8 @@
 namespace {
 
 QString g_folder;
+
+constexpr const char *StartUpMemoryOption = "--start-up-memory";
 
 // Counts the paint events a widget receives, so that a benchmark can show that
 // the repaint it means to measure did happen.
@@ -164,6 +171,17 @@ void BM_OpenSixCursors(benchmark::State &state)
 }
 BENCHMARK(BM_OpenSixCursors)->DenseRange(0, 2)->ArgName("cache")->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// Baseline of start-up: the SQLite C API stepping every row and reading every
+// column of the six tables, nothing kept.
+void BM_RawReadSixTables(benchmark::State &state)
+{
+    qint64 values = 0;
+    for (auto _ : state)
+        values += rawReadSixTables(g_folder);
+    state.counters["values"] = perIteration(values);
+}
+BENCHMARK(BM_RawReadSixTables)->Unit(benchmark::kMillisecond)->Iterations(3);
+
 // Start-up as the main block does it: data module, main window, every other
 // window hidden, until the main window has been painted.
 void BM_StartUp(benchmark::State &state)
@@ -183,6 +201,28 @@ void BM_StartUp(benchmark::State &state)
     state.counters["paints"] = perIteration(paints);
 }
 BENCHMARK(BM_StartUp)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The program's peak resident memory once started, beside the file's size:
+// each iteration starts this benchmark program again as a fresh process that
+// does the start-up alone and reports its peak (getrusage).
+void BM_StartUpPeakMemory(benchmark::State &state)
+{
+    double peak = 0;
+    for (auto _ : state) {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(StartUpMemoryOption)});
+        if (!child.waitForFinished(600000) || child.exitCode() != 0) {
+            state.SkipWithError("the start-up process failed");
+            return;
+        }
+        peak = std::max(peak, child.readAllStandardOutput().trimmed().toDouble());
+    }
+    const double file = double(benchDatabaseSize(g_folder));
+    state.counters["peak MB"] = peak / 1e6;
+    state.counters["file MB"] = file / 1e6;
+    state.counters["peak/file"] = peak / file;
+}
+BENCHMARK(BM_StartUpPeakMemory)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // ---- guests -----------------------------------------------------------------
 
@@ -701,10 +741,32 @@ void BM_ArrivalsDeparturesDocument(benchmark::State &state)
 }
 BENCHMARK(BM_ArrivalsDeparturesDocument)->Arg(0)->Arg(1)->ArgName("past")->Unit(benchmark::kMillisecond);
 
+// The child of BM_StartUpPeakMemory: the start-up as the main block does it,
+// the main window painted, then the peak resident memory in bytes on stdout.
+int startUpMemory(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    quietPlatformNotes();
+    QApplication app(argc, argv);
+    Startup::configure(app);
+    Startup::createAll(benchDatabaseFolder(benchScale()));
+    FPrincipal->show();
+    settle();
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("%lld\n", static_cast<long long>(usage.ru_maxrss) * 1024);
+    std::fflush(stdout);
+    Startup::destroyAll();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], StartUpMemoryOption) == 0)
+        return startUpMemory(argc, argv);
     return runWindowBenchmarks(
         argc, argv, [] { g_folder = benchDatabaseFolder(benchScale()); },
         [] {
