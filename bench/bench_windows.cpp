@@ -23,6 +23,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
@@ -33,8 +34,6 @@
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
-
-#include <sys/resource.h>
 
 #include <cstring>
 
@@ -204,7 +203,7 @@ BENCHMARK(BM_StartUp)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The program's peak resident memory once started, beside the file's size:
 // each iteration starts this benchmark program again as a fresh process that
-// does the start-up alone and reports its peak (getrusage).
+// does the start-up alone and reports its peak (VmHWM).
 void BM_StartUpPeakMemory(benchmark::State &state)
 {
     double peak = 0;
@@ -215,7 +214,12 @@ void BM_StartUpPeakMemory(benchmark::State &state)
             state.SkipWithError("the start-up process failed");
             return;
         }
-        peak = std::max(peak, child.readAllStandardOutput().trimmed().toDouble());
+        const double bytes = child.readAllStandardOutput().trimmed().toDouble();
+        if (bytes <= 0) {
+            state.SkipWithError("the start-up process gave no figure");
+            return;
+        }
+        peak = std::max(peak, bytes);
     }
     const double file = double(benchDatabaseSize(g_folder));
     state.counters["peak MB"] = peak / 1e6;
@@ -753,9 +757,16 @@ int startUpMemory(int argc, char **argv)
     Startup::createAll(benchDatabaseFolder(benchScale()));
     FPrincipal->show();
     settle();
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    std::printf("%lld\n", static_cast<long long>(usage.ru_maxrss) * 1024);
+    // The high-water mark of this process image. getrusage() would do, but
+    // Linux carries over into it the parent's resident size at the fork before
+    // exec, and the benchmark program is large by then.
+    QFile status(QStringLiteral("/proc/self/status"));
+    long long peak = -1;
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray &line : status.readAll().split('\n'))
+            if (line.startsWith("VmHWM:"))
+                peak = line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    std::printf("%lld\n", peak);
     std::fflush(stdout);
     Startup::destroyAll();
     return 0;

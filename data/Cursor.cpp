@@ -755,16 +755,16 @@ void Cursor::holdDetailOf(const QVariant &linkValue)
     std::vector<RowPtr> incoming(std::make_move_iterator(m_all.begin() + static_cast<std::ptrdiff_t>(before)),
                                  std::make_move_iterator(m_all.end()));
     m_all.resize(before);
+    // A row this program posted while its master was not held is the one to
+    // keep: a transaction may still refer to it.
+    bool anyHeld = false;
+    m_indexes.find(m_linkField)->second->forEachMatch(linkValue, [&](Row *) { return !(anyHeld = true); });
     std::vector<RowPtr> fetched;
     fetched.reserve(incoming.size());
     const Field *key = keyField();
-    for (RowPtr &row : incoming) {
-        // A row this program posted while its master was not held is the one
-        // to keep: a transaction may still refer to it.
-        if (key && findRow(key->physicalIndex(), RowStore::value(*row, key->physicalIndex())))
-            continue;
-        fetched.push_back(std::move(row));
-    }
+    for (RowPtr &row : incoming)
+        if (!anyHeld || !key || !findRow(key->physicalIndex(), RowStore::value(*row, key->physicalIndex())))
+            fetched.push_back(std::move(row));
     if (m_sortFields.empty()) {
         // In the order of their keys, as a table without an order gives them.
         if (key)
@@ -772,16 +772,23 @@ void Cursor::holdDetailOf(const QVariant &linkValue)
                 return compareCells(*a, *b, column, false) < 0;
             });
         std::move(fetched.begin(), fetched.end(), std::back_inserter(m_all));
-    } else {
+    } else if (!fetched.empty()) {
         sortRows(fetched);
-        // Equal keys: the rows held first stay first, as posted rows do.
-        std::vector<RowPtr> merged;
-        merged.reserve(m_all.size() + fetched.size());
-        std::merge(std::make_move_iterator(m_all.begin()), std::make_move_iterator(m_all.end()),
-                   std::make_move_iterator(fetched.begin()), std::make_move_iterator(fetched.end()),
-                   std::back_inserter(merged),
-                   [this](const RowPtr &a, const RowPtr &b) { return lessInOrder(*a, nullptr, *b, nullptr); });
-        m_all = std::move(merged);
+        // Equal keys: rows this program posted come after the rows read, as
+        // they do when posted into rows read whole. The rows of one master
+        // usually stand together: one insertion then.
+        const auto less = [this](const RowPtr &a, const RowPtr &b) { return lessInOrder(*a, nullptr, *b, nullptr); };
+        const auto at = std::lower_bound(m_all.begin(), m_all.end(), fetched.front(), less);
+        if (at == m_all.end() || !less(*at, fetched.back())) {
+            m_all.insert(at, std::make_move_iterator(fetched.begin()), std::make_move_iterator(fetched.end()));
+        } else {
+            std::vector<RowPtr> merged;
+            merged.reserve(m_all.size() + fetched.size());
+            std::merge(std::make_move_iterator(fetched.begin()), std::make_move_iterator(fetched.end()),
+                       std::make_move_iterator(m_all.begin()), std::make_move_iterator(m_all.end()),
+                       std::back_inserter(merged), less);
+            m_all = std::move(merged);
+        }
     }
     m_view.clear();
     renumberFrom(0);
@@ -808,18 +815,20 @@ void Cursor::dropDetailOf(const QVariant &linkValue)
 {
     // A row still shown (posted here, then given to another master) stays until
     // the view changes; a later read keeps it in place of its copy.
-    const auto gone = [&](const RowPtr &r) {
-        return !r->pending && r.get() != m_editRow && cellEquals(*r, m_linkField, linkValue) && viewIndexOf(r.get()) < 0;
-    };
-    bool any = false;
-    for (const RowPtr &r : m_all)
-        if (gone(r)) {
-            indexRemove(r.get());
-            any = true;
-        }
-    if (!any)
+    std::vector<Row *> gone;
+    m_indexes.find(m_linkField)->second->forEachMatch(linkValue, [&](Row *r) {
+        if (r != m_editRow && viewIndexOf(r) < 0)
+            gone.push_back(r);
+        return true;
+    });
+    if (gone.empty())
         return;
-    m_all.erase(std::remove_if(m_all.begin(), m_all.end(), gone), m_all.end());
+    for (Row *r : gone)
+        indexRemove(r);
+    std::sort(gone.begin(), gone.end());
+    m_all.erase(std::remove_if(m_all.begin(), m_all.end(),
+                               [&](const RowPtr &r) { return std::binary_search(gone.begin(), gone.end(), r.get()); }),
+                m_all.end());
     renumberFrom(0);
 }
 

@@ -6,50 +6,18 @@ namespace DateTimes {
 
 namespace {
 
-char16_t charAt(QStringView s, qsizetype i)
-{
-    return s[i].unicode();
-}
-
-char16_t charAt(QByteArrayView s, qsizetype i)
-{
-    return static_cast<uchar>(s[i]);
-}
-
-template<typename Text> int digitsAt(Text s, qsizetype pos, int count, bool *ok)
+int digitsAt(QStringView s, qsizetype pos, int count, bool *ok)
 {
     int v = 0;
     for (int i = 0; i < count; ++i) {
-        const char16_t c = charAt(s, pos + i);
+        const QChar c = s[pos + i];
         if (c < u'0' || c > u'9') {
             *ok = false;
             return 0;
         }
-        v = v * 10 + (c - u'0');
+        v = v * 10 + (c.unicode() - u'0');
     }
     return v;
-}
-
-// The date and time of 'YYYY-MM-DD HH:MM:SS', in any string of characters.
-template<typename Text> std::optional<std::pair<QDate, QTime>> parseCanonical(Text s)
-{
-    if (s.size() != 19 || charAt(s, 4) != u'-' || charAt(s, 7) != u'-' || charAt(s, 10) != u' '
-        || charAt(s, 13) != u':' || charAt(s, 16) != u':')
-        return std::nullopt;
-    bool ok = true;
-    const int y = digitsAt(s, 0, 4, &ok);
-    const int mo = digitsAt(s, 5, 2, &ok);
-    const int d = digitsAt(s, 8, 2, &ok);
-    const int h = digitsAt(s, 11, 2, &ok);
-    const int mi = digitsAt(s, 14, 2, &ok);
-    const int se = digitsAt(s, 17, 2, &ok);
-    if (!ok)
-        return std::nullopt;
-    const QDate date(y, mo, d);
-    const QTime time(h, mi, se);
-    if (!date.isValid() || !time.isValid())
-        return std::nullopt;
-    return std::make_pair(date, time);
 }
 
 QString pad(int v, int width)
@@ -86,20 +54,56 @@ QString toCanonical(QDate day)
 
 std::optional<QDateTime> fromCanonical(QStringView s)
 {
-    const auto parts = parseCanonical(s);
-    if (!parts)
+    if (s.size() != 19 || s[4] != u'-' || s[7] != u'-' || s[10] != u' ' || s[13] != u':' || s[16] != u':')
         return std::nullopt;
-    return make(parts->first, parts->second);
+    bool ok = true;
+    const int y = digitsAt(s, 0, 4, &ok);
+    const int mo = digitsAt(s, 5, 2, &ok);
+    const int d = digitsAt(s, 8, 2, &ok);
+    const int h = digitsAt(s, 11, 2, &ok);
+    const int mi = digitsAt(s, 14, 2, &ok);
+    const int se = digitsAt(s, 17, 2, &ok);
+    if (!ok)
+        return std::nullopt;
+    const QDate date(y, mo, d);
+    const QTime time(h, mi, se);
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    return make(date, time);
 }
 
 std::optional<qint64> canonicalMSecs(QByteArrayView s)
 {
-    const auto parts = parseCanonical(s);
-    if (!parts)
+    // Every date-time of a table passes here at start-up: digits read once,
+    // the calendar worked out by arithmetic (proleptic Gregorian, as QDate).
+    if (s.size() != 19 || s[4] != '-' || s[7] != '-' || s[10] != ' ' || s[13] != ':' || s[16] != ':')
         return std::nullopt;
-    constexpr qint64 EpochJulianDay = 2440588;
-    constexpr qint64 MSecsPerDay = 86400000;
-    return (parts->first.toJulianDay() - EpochJulianDay) * MSecsPerDay + parts->second.msecsSinceStartOfDay();
+    const auto number = [&s](qsizetype at, int count) {
+        int v = 0;
+        for (int i = 0; i < count; ++i) {
+            const unsigned digit = static_cast<unsigned char>(s[at + i]) - unsigned('0');
+            if (digit > 9)
+                return -1;
+            v = v * 10 + int(digit);
+        }
+        return v;
+    };
+    const int y = number(0, 4), mo = number(5, 2), d = number(8, 2);
+    const int h = number(11, 2), mi = number(14, 2), se = number(17, 2);
+    if (y <= 0 || mo < 1 || mo > 12 || d < 1 || h < 0 || h > 23 || mi < 0 || mi > 59 || se < 0 || se > 59)
+        return std::nullopt;
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    static constexpr int monthDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (d > monthDays[mo - 1] + (mo == 2 && leap ? 1 : 0))
+        return std::nullopt;
+    // Days since 1970-01-01 of a civil date.
+    const qint64 yy = y - (mo <= 2 ? 1 : 0);
+    const qint64 era = yy / 400;
+    const qint64 yoe = yy - era * 400;
+    const qint64 doy = (153 * (mo > 2 ? mo - 3 : mo + 9) + 2) / 5 + d - 1;
+    const qint64 doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    const qint64 days = era * 146097 + doe - 719468;
+    return days * 86400000 + ((h * 60 + mi) * 60 + se) * qint64(1000);
 }
 
 QDateTime make(QDate date, QTime time)

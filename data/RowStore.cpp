@@ -13,12 +13,7 @@
 
 namespace {
 
-// A text's characters: their count, then the UTF-16 code units.
-struct TextBlock
-{
-    qint32 size;
-    char16_t chars[1];
-};
+using TextBlock = RowStore::TextBlock;
 
 constexpr size_t TextHeader = offsetof(TextBlock, chars);
 
@@ -108,9 +103,17 @@ public:
             return &EmptyText;
         // UTF-16 never needs more code units than UTF-8 has bytes.
         auto *t = static_cast<TextBlock *>(allocate(TextHeader + sizeof(char16_t) * static_cast<size_t>(utf8.size())));
-        QChar *begin = reinterpret_cast<QChar *>(t->chars);
-        const QChar *end = m_utf8.appendToBuffer(begin, utf8);
-        t->size = static_cast<qint32>(end - begin);
+        // Most texts are ASCII: widened in place, the decoder only for the rest.
+        const auto *bytes = reinterpret_cast<const uchar *>(utf8.data());
+        qsizetype ascii = 0;
+        for (; ascii < utf8.size() && bytes[ascii] < 0x80; ++ascii)
+            t->chars[ascii] = bytes[ascii];
+        qsizetype size = ascii;
+        if (ascii < utf8.size()) {
+            QChar *begin = reinterpret_cast<QChar *>(t->chars);
+            size = m_utf8.appendToBuffer(begin + ascii, utf8.sliced(ascii)) - begin;
+        }
+        t->size = static_cast<qint32>(size);
         Pool &pool = pools[static_cast<size_t>(column)];
         if (const TextBlock *shared = pool.find(viewOf(t))) {
             shrinkLast(t, 0);
@@ -205,31 +208,6 @@ size_t nullWords(int count)
     return (static_cast<size_t>(count) + 63) / 64;
 }
 
-qint64 *cells(Row &row)
-{
-    return reinterpret_cast<qint64 *>(&row + 1);
-}
-
-const qint64 *cells(const Row &row)
-{
-    return reinterpret_cast<const qint64 *>(&row + 1);
-}
-
-quint64 *nullBits(Row &row)
-{
-    return reinterpret_cast<quint64 *>(cells(row) + row.count);
-}
-
-const quint64 *nullBits(const Row &row)
-{
-    return reinterpret_cast<const quint64 *>(cells(row) + row.count);
-}
-
-const TextBlock *textCell(const Row &row, int column)
-{
-    return reinterpret_cast<const TextBlock *>(cells(row)[column]);
-}
-
 } // namespace
 
 RowStore::RowStore() : m_arena(new Arena({}, {})) {}
@@ -298,21 +276,6 @@ Field::Kind RowStore::kind(const Row &row, int column)
     return row.arena->kinds[static_cast<size_t>(column)];
 }
 
-bool RowStore::isNull(const Row &row, int column)
-{
-    return (nullBits(row)[column / 64] >> (column % 64)) & 1;
-}
-
-qint64 RowStore::number(const Row &row, int column)
-{
-    return cells(row)[column];
-}
-
-QStringView RowStore::text(const Row &row, int column)
-{
-    return isNull(row, column) ? QStringView() : viewOf(textCell(row, column));
-}
-
 QVariant RowStore::value(const Row &row, int column)
 {
     if (isNull(row, column))
@@ -329,7 +292,7 @@ QVariant RowStore::value(const Row &row, int column)
         return QDateTime::fromMSecsSinceEpoch(cell, Qt::UTC);
     case Field::Kind::Text:
     case Field::Kind::Memo:
-        return viewOf(textCell(row, column)).toString();
+        return viewOf(reinterpret_cast<const TextBlock *>(cells(row)[column])).toString();
     case Field::Kind::Blob:
         return row.arena->blobs[static_cast<size_t>(cell)];
     }
@@ -354,16 +317,6 @@ void RowStore::setNull(Row &row, int column)
     cells(row)[column] = 0;
     nullBits(row)[column / 64] |= quint64(1) << (column % 64);
 }
-
-namespace {
-
-void setPresent(Row &row, int column, qint64 cell)
-{
-    cells(row)[column] = cell;
-    nullBits(row)[column / 64] &= ~(quint64(1) << (column % 64));
-}
-
-} // namespace
 
 void RowStore::setNumber(Row &row, int column, qint64 value)
 {

@@ -60,10 +60,19 @@ public:
 
     // Reading in place.
     static Field::Kind kind(const Row &row, int column);
-    static bool isNull(const Row &row, int column);
+    static bool isNull(const Row &row, int column)
+    {
+        return (nullBits(row)[column / 64] >> (column % 64)) & 1;
+    }
     // Whole numbers, money's ten-thousandths, a date-time's milliseconds.
-    static qint64 number(const Row &row, int column);
-    static QStringView text(const Row &row, int column);
+    static qint64 number(const Row &row, int column) { return cells(row)[column]; }
+    static QStringView text(const Row &row, int column)
+    {
+        if (isNull(row, column))
+            return QStringView();
+        const auto *t = reinterpret_cast<const TextBlock *>(cells(row)[column]);
+        return QStringView(t->chars, t->size);
+    }
     // The value in the memory representation of Field (null: invalid QVariant).
     static QVariant value(const Row &row, int column);
     static std::vector<QVariant> values(const Row &row);
@@ -82,6 +91,25 @@ public:
     // The milliseconds a date-time cell holds for a naive date-time.
     static qint64 dateTimeCell(const QDateTime &value);
 
+    // Where a text cell points: the count of characters, then the UTF-16 code units.
+    struct TextBlock
+    {
+        qint32 size;
+        char16_t chars[1];
+    };
+
 private:
+
+    // A row's cells follow its header; the null bits follow the cells.
+    static const qint64 *cells(const Row &row) { return reinterpret_cast<const qint64 *>(&row + 1); }
+    static qint64 *cells(Row &row) { return reinterpret_cast<qint64 *>(&row + 1); }
+    static const quint64 *nullBits(const Row &row) { return reinterpret_cast<const quint64 *>(cells(row) + row.count); }
+    static quint64 *nullBits(Row &row) { return reinterpret_cast<quint64 *>(cells(row) + row.count); }
+    static void setPresent(Row &row, int column, qint64 cell)
+    {
+        cells(row)[column] = cell;
+        nullBits(row)[column / 64] &= ~(quint64(1) << (column % 64));
+    }
+
     Arena *m_arena;
 };

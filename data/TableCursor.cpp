@@ -63,8 +63,12 @@ void TableCursor::doFetch()
 
 void TableCursor::doFetchWhere(const Field &field, const QVariant &value)
 {
-    m_db.loader().load(selectStatement(quotedName(field.name()) + QStringLiteral(" = ?")),
-                       {Database::toStorage(field.kind(), value)}, store(),
+    // A detail asks at every move of its master: the statement is made once.
+    if (m_whereField != &field) {
+        m_whereSql = selectStatement(quotedName(field.name()) + QStringLiteral(" = ?"));
+        m_whereField = &field;
+    }
+    m_db.loader().load(m_whereSql, {Database::toStorage(field.kind(), value)}, store(),
                        [this](RowStore::RowPtr row) { addFetchedRow(std::move(row)); });
 }
 

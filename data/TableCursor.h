@@ -32,4 +32,6 @@ private:
 
     Database &m_db;
     QString m_table;
+    const Field *m_whereField = nullptr;
+    QString m_whereSql;
 };

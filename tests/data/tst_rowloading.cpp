@@ -96,6 +96,32 @@ private slots:
         QCOMPARE(RowStore::value(*row, 1), expected);
     }
 
+    // Date-times read from the file's bytes give what the canonical reading
+    // of their text gives, valid or not.
+    void dateTimesFromBytes_data()
+    {
+        QTest::addColumn<QString>("text");
+        for (const char *t : {"2014-04-05 10:20:30", "1970-01-01 00:00:00", "1969-12-31 23:59:59", "0001-01-01 00:00:00",
+                              "9999-12-31 23:59:59", "2000-02-29 12:00:00", "2024-02-29 00:00:00", "1900-02-28 00:00:00",
+                              "1600-03-01 00:00:00"})
+            QTest::newRow(t) << QString::fromLatin1(t);
+        for (const char *t : {"2013-02-29 00:00:00", "1900-02-29 00:00:00", "0000-01-01 00:00:00", "2014-13-01 00:00:00",
+                              "2014-04-31 00:00:00", "2014-04-05 24:00:00", "2014-04-05 10:60:00", "2014-04-05 10:00:60",
+                              "2014-04-05T10:00:00", "2014-04-05", "2014-4-05 10:00:00", "2014-04-05 10:00:0x",
+                              "-014-04-05 10:00:00", "2014-04-05 10:00:00 "})
+            QTest::newRow(t) << QString::fromLatin1(t);
+    }
+
+    void dateTimesFromBytes()
+    {
+        QFETCH(QString, text);
+        const auto expected = DateTimes::fromCanonical(text);
+        const auto got = DateTimes::canonicalMSecs(text.toLatin1());
+        QCOMPARE(got.has_value(), expected.has_value());
+        if (expected)
+            QCOMPARE(*got, expected->toMSecsSinceEpoch());
+    }
+
     // Rows outlive their store (a transaction's undo keeps them), texts of a
     // shared column are kept once, and UTF-8 is decoded straight into place.
     void rowsOutliveTheStoreAndTextsAreShared()
