@@ -293,6 +293,79 @@ private slots:
             QCOMPARE(detail.fieldByName(QStringLiteral("IdConsumo")).asInteger(), keptKey);
     }
 
+    // Two programs on one file, each with its own data module and connection:
+    // what one posts through its cursors the other shows once it reads the
+    // stay's consumptions again, the same rows in the same order.
+    void twoProgramsSeeEachOthersRows_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("readAgain");
+        QTest::newRow("added, the stay read again") << "append" << "reload";
+        QTest::newRow("added, every stay read again") << "append" << "refresh";
+        QTest::newRow("added, the stay let go and shown again") << "append" << "let go";
+        QTest::newRow("changed, the stay read again") << "edit" << "reload";
+        QTest::newRow("changed, every stay read again") << "edit" << "refresh";
+        QTest::newRow("deleted, the stay read again") << "delete" << "reload";
+        QTest::newRow("deleted, the stay let go and shown again") << "delete" << "let go";
+    }
+
+    void twoProgramsSeeEachOthersRows()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, readAgain);
+        Hotel h = makeHotel();
+        openModule(h, 2);
+        TDM other(h.db->folder());
+        other.TConsumosDeServicios->setDetailFetchedOnDemand(2);
+        other.DataModuleCreate();
+        const qint64 target = h.stays[1];
+        QVERIFY(h.dm->TEstadias->locate(QStringLiteral("IdEstadia"), target));
+        QVERIFY(other.TEstadias->locate(QStringLiteral("IdEstadia"), target));
+        const auto rows = [](TDM &dm) { return picture(dm).mid(1, dm.TConsumosDeServicios->recordCount()); };
+        const QStringList before = rows(*h.dm);
+        QCOMPARE(rows(other), before);
+
+        // Each program changes the stay in turn; the other reads it again.
+        TDM *writers[] = {h.dm.get(), &other};
+        for (int turn = 0; turn < 2; ++turn) {
+            TDM &writer = *writers[turn];
+            TDM &reader = *writers[1 - turn];
+            Cursor &detail = *writer.TConsumosDeServicios;
+            const QStringList was = rows(reader);
+            if (change == u"append") {
+                detail.append();
+                detail.setValue(QStringLiteral("IdServicio"), h.spa);
+                detail.setValue(QStringLiteral("Cantidad"), 2 + turn);
+                detail.setValue(QStringLiteral("Precio"), QVariant::fromValue(money("40")));
+                detail.setValue(QStringLiteral("FechaHora"),
+                                QDateTime(QDate(2014, 2, 1), QTime(7 - turn, 0), Qt::UTC)); // first of the stay
+                detail.post();
+            } else if (change == u"edit") {
+                detail.last();
+                detail.edit();
+                detail.setValue(QStringLiteral("Cantidad"), 20 + turn);
+                detail.post();
+            } else {
+                detail.first();
+                detail.remove();
+            }
+            QVERIFY(rows(writer) != was);
+            QCOMPARE(rows(reader), was); // not read again yet
+            Cursor &theirs = *reader.TConsumosDeServicios;
+            if (readAgain == u"reload") {
+                theirs.reloadDetail(target);
+            } else if (readAgain == u"refresh") {
+                theirs.refresh();
+            } else {
+                for (size_t i : {2, 3, 4})
+                    QVERIFY(reader.TEstadias->locate(QStringLiteral("IdEstadia"), h.stays[i]));
+                QVERIFY(reader.TEstadias->locate(QStringLiteral("IdEstadia"), target));
+            }
+            QCOMPARE(rows(reader), rows(writer));
+        }
+        QVERIFY(rows(*h.dm) != before);
+    }
+
     // A detail read again while a transaction may still undo its rows is refused.
     void noReadingAgainInATransaction()
     {
