@@ -1,5 +1,6 @@
 #include "DataError.h"
 #include "Regional.h"
+#include "RowLoader.h"
 #include "TestDatabase.h"
 #include "TestSupport.h"
 #include "UDM.h"
@@ -51,9 +52,11 @@ private:
         return h;
     }
 
-    static void openModule(Hotel &h, int held)
+    // qtSql: rows read through Qt SQL, as over any driver but SQLite.
+    static void openModule(Hotel &h, int held, bool qtSql = false)
     {
         h.dm = std::make_unique<TDM>(h.db->folder());
+        h.dm->Cnx.setDirectReadsAllowed(!qtSql);
         h.dm->TConsumosDeServicios->setDetailFetchedOnDemand(held);
         h.dm->DataModuleCreate();
     }
@@ -184,36 +187,45 @@ private slots:
     void fetchedOnDemandEqualsReadWhole_data()
     {
         QTest::addColumn<QStringList>("script");
+        QTest::addColumn<bool>("qtSql");
         QTest::newRow("moves beyond the stays held and back")
             << QStringList{"next", "next", "next", "next", "prior", "prior", "prior", "prior", "last", "first", "move:5",
-                           "move:1"};
-        QTest::newRow("a walk over every stay") << QStringList{"walk", "first", "next", "walk"};
+                           "move:1"} << false;
+        QTest::newRow("a walk over every stay") << QStringList{"walk", "first", "next", "walk"} << false;
         QTest::newRow("posts that move rows within the stay")
             << QStringList{"move:1", "append:5", "next", "next", "next", "prior", "prior", "prior", "detailNext",
-                           "edit:23", "next", "next", "next", "prior", "prior", "prior"};
+                           "edit:23", "next", "next", "next", "prior", "prior", "prior"} << false;
         QTest::newRow("a consumption given to a stay not held")
-            << QStringList{"move:4", "moveConsumption:6", "next", "next", "last", "prior", "prior", "move:6", "move:4"};
+            << QStringList{"move:4", "moveConsumption:6", "next", "next", "last", "prior", "prior", "move:6", "move:4"}
+            << false;
         QTest::newRow("deletes of consumptions and stays")
             << QStringList{"move:1", "deleteDetail", "next", "prior", "deleteStay", "prior", "next", "next", "deleteStay",
-                           "first", "last"};
+                           "first", "last"} << false;
         QTest::newRow("a stay deletion refused and rolled back")
-            << QStringList{"move:4", "refusedDeleteStay", "next", "prior", "next", "next", "next", "move:4"};
+            << QStringList{"move:4", "refusedDeleteStay", "next", "prior", "next", "next", "next", "move:4"} << false;
         QTest::newRow("filters on the master")
             << QStringList{"filter:Ocupada", "next", "append:7", "next", "unfilter", "next", "filter:Facturada", "last",
-                           "filter:Reservada", "unfilter", "move:3"};
+                           "filter:Reservada", "unfilter", "move:3"} << false;
         QTest::newRow("a new stay and its first consumption")
-            << QStringList{"appendStay", "append:3", "append:1", "first", "next", "last"};
+            << QStringList{"appendStay", "append:3", "append:1", "first", "next", "last"} << false;
+        QTest::newRow("moves and posts, read through Qt SQL")
+            << QStringList{"next", "next", "next", "prior", "move:1", "append:5", "detailNext", "edit:23", "next", "move:1"}
+            << true;
+        QTest::newRow("deletes and filters, read through Qt SQL")
+            << QStringList{"move:1", "deleteDetail", "deleteStay", "filter:Ocupada", "next", "unfilter", "last"} << true;
     }
 
     void fetchedOnDemandEqualsReadWhole()
     {
         QFETCH(QStringList, script);
+        QFETCH(bool, qtSql);
         Hotel onDemand = makeHotel();
         Hotel whole = makeHotel();
         QVERIFY(onDemand.db->isValid() && whole.db->isValid());
-        openModule(onDemand, 2); // fewer stays held than the script visits
+        openModule(onDemand, 2, qtSql); // fewer stays held than the script visits
         openModule(whole, 0);
         QVERIFY(onDemand.dm->TConsumosDeServicios->isDetailFetchedOnDemand());
+        QCOMPARE(onDemand.dm->Cnx.loader().isDirect(), !qtSql);
         QVERIFY(!whole.dm->TConsumosDeServicios->isDetailFetchedOnDemand());
         QCOMPARE(picture(*onDemand.dm), picture(*whole.dm));
         for (const QString &op : script) {
