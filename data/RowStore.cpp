@@ -84,6 +84,20 @@ public:
             releaseBlocks();
     }
 
+    // Every row of an arena has the same size: the place of a row gone is the
+    // next row's, so that a store whose rows come and go (a detail read per
+    // master) keeps the size of the rows it holds.
+    void *allocateRow(size_t bytes)
+    {
+        if (!m_freeRows.empty()) {
+            void *p = m_freeRows.back();
+            m_freeRows.pop_back();
+            return p;
+        }
+        return allocate(bytes);
+    }
+    void freeRow(void *p) { m_freeRows.push_back(p); }
+
     const TextBlock *newText(int column, QStringView s)
     {
         if (s.isEmpty())
@@ -187,6 +201,7 @@ private:
             p.texts.clear();
         blobs.clear();
         m_freeBlobs.clear();
+        m_freeRows.clear();
     }
 
     std::vector<Pool> pools;
@@ -196,6 +211,7 @@ private:
     size_t m_left = 0;
     size_t m_nextBlock = FirstBlock;
     std::vector<quint32> m_freeBlobs;
+    std::vector<void *> m_freeRows;
     QStringDecoder m_utf8{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
 };
 
@@ -246,7 +262,7 @@ RowStore::RowPtr RowStore::newRow()
     static_assert(sizeof(Row) % alignof(qint64) == 0);
     const int count = columnCount();
     const size_t bytes = sizeof(Row) + sizeof(qint64) * static_cast<size_t>(count) + sizeof(quint64) * nullWords(count);
-    Row *row = new (m_arena->allocate(bytes)) Row;
+    Row *row = new (m_arena->allocateRow(bytes)) Row;
     row->arena = m_arena;
     row->count = static_cast<quint16>(count);
     std::fill_n(cells(*row), count, 0);
@@ -267,6 +283,7 @@ void RowStore::RowDeleter::operator()(Row *row) const
         if (arena->kinds[static_cast<size_t>(c)] == Field::Kind::Blob && !isNull(*row, c))
             arena->dropBlob(static_cast<quint32>(cells(*row)[c]));
     row->~Row();
+    arena->freeRow(row);
     if (--arena->live == 0 && arena->orphaned)
         delete arena;
 }

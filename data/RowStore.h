@@ -21,8 +21,9 @@
 // rows costs a handful of allocations and no heap block per row or value.
 //
 // Rows may outlive their store (a transaction's undo keeps the rows it may put
-// back): the memory goes with the last of them. A text overwritten by a post
-// keeps its place until every row is gone.
+// back): the memory goes with the last of them. The place of a row gone serves
+// the next row made; a text overwritten by a post or left by a row gone keeps
+// its place until every row is gone.
 class RowStore
 {
     class Arena;

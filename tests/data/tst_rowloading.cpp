@@ -8,6 +8,8 @@
 
 #include <QTest>
 
+#include <algorithm>
+
 // How rows come into memory: the compact store keeps every value exactly, and
 // reading through SQLite's own statements gives the same rows as reading
 // through Qt SQL.
@@ -142,6 +144,37 @@ private slots:
         }
         QCOMPARE(RowStore::value(*kept, 0).toString(), QStringLiteral("Ocupada"));
         QCOMPARE(RowStore::value(*kept, 1).toString(), QStringLiteral("Álvarez"));
+    }
+
+    // A store whose rows come and go (a detail read per master, its oldest
+    // masters let go) holds the rows it has, not every row it ever read: the
+    // place of a row gone serves the next, which starts with every cell null.
+    void rowsGoneMakeRoomForNewOnes()
+    {
+        RowStore store;
+        store.setColumns({Field::Kind::Integer, Field::Kind::Money, Field::Kind::DateTime});
+        std::vector<RowStore::RowPtr> held;
+        for (int i = 0; i < 8; ++i) {
+            held.push_back(store.newRow());
+            RowStore::setNumber(*held.back(), 0, i);
+            RowStore::setNumber(*held.back(), 1, 25000);
+        }
+        std::vector<const RowStore::Row *> places;
+        for (const auto &r : held)
+            places.push_back(r.get());
+        // Many rounds of letting four rows go and reading four others.
+        for (int round = 0; round < 1000; ++round) {
+            held.erase(held.begin(), held.begin() + 4);
+            for (int i = 0; i < 4; ++i) {
+                RowStore::RowPtr row = store.newRow();
+                QVERIFY(std::find(places.begin(), places.end(), row.get()) != places.end());
+                QVERIFY(RowStore::isNull(*row, 0) && RowStore::isNull(*row, 1) && RowStore::isNull(*row, 2));
+                RowStore::setNumber(*row, 0, 100 + round);
+                held.push_back(std::move(row));
+            }
+        }
+        QCOMPARE(RowStore::number(*held.back(), 0), qint64(1099));
+        QCOMPARE(RowStore::number(*held.front(), 0), qint64(1098));
     }
 
     void directAndQtSqlReadTheSame()
