@@ -93,7 +93,9 @@ void QueryCursor::doFetch()
     QStringList names;
     for (int i = 0; i < record.count(); ++i) {
         const QSqlField f = record.field(i);
-        std::optional<Field::Kind> kind = m_db.declaredKind(f.tableName(), f.name());
+        const QString origin = m_db.columnOrigin(q, i);
+        const qsizetype dot = origin.indexOf(u'.');
+        std::optional<Field::Kind> kind = m_db.declaredKind(origin.left(dot), origin.mid(dot + 1));
         if (const auto given = m_columnKinds.constFind(f.name().toLower()); given != m_columnKinds.cend())
             kind = given.value();
         if (!kind) {
@@ -111,9 +113,10 @@ void QueryCursor::doFetch()
         }
         if (*kind == Field::Kind::AutoKey)
             kind = Field::Kind::Integer;
-        QString name = f.name();
+        const QString spelled = m_db.columnName(f.name(), origin);
+        QString name = spelled;
         for (int n = 1; names.contains(name, Qt::CaseInsensitive); ++n)
-            name = f.name() + u'_' + QString::number(n);
+            name = spelled + u'_' + QString::number(n);
         names << name;
         kinds.push_back(*kind);
     }
@@ -139,7 +142,7 @@ void QueryCursor::doFetch()
         QVariant *values = newFetchedRow();
         for (int i = 0; i < n; ++i) {
             const auto kind = kinds[static_cast<size_t>(i)];
-            QVariant v = q.value(i);
+            QVariant v = m_db.value(q, i);
             if (kind == Field::Kind::Blob && v.metaType().id() == QMetaType::QByteArray) {
                 QVariant &last = lastBlob[static_cast<size_t>(i)];
                 if (last.isValid() && *static_cast<const QByteArray *>(last.constData())
@@ -152,6 +155,6 @@ void QueryCursor::doFetch()
         }
     }
     if (q.lastError().isValid())
-        throw DataError(Database::describe(q.lastError(), Database::Operation::Read));
+        throw m_db.error(q.lastError(), Database::Operation::Read);
     q.finish();
 }

@@ -2,23 +2,10 @@
 
 #include "DataError.h"
 #include "Database.h"
+#include "Schema.h"
 
 #include <QSqlError>
 #include <QSqlRecord>
-
-namespace {
-
-// Grave accents, not double quotes: the engine reads a double-quoted name that
-// names no column as a text literal, so a missing column would show its own
-// name in every row instead of being refused.
-QString quotedName(const QString &name)
-{
-    QString s = name;
-    s.replace(u'`', QStringLiteral("``"));
-    return u'`' + s + u'`';
-}
-
-} // namespace
 
 TableCursor::TableCursor(Database &db, const QString &name, const QString &table, QObject *parent)
     : Cursor(name, parent), m_db(db), m_table(table)
@@ -39,14 +26,14 @@ void TableCursor::doFetch()
     const auto fields = storedFields();
     QStringList columns;
     for (const Field *f : fields)
-        columns << quotedName(f->name());
-    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columns.join(u", "), quotedName(m_table));
+        columns << m_db.name(f->name());
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columns.join(u", "), m_db.name(m_table));
     // Let the engine deliver the rows nearly in order (an index may serve it);
     // the cursor's own comparison has the last word.
     if (!sortOrder().isEmpty()) {
         QStringList order;
         for (const QString &part : sortOrder().split(u';', Qt::SkipEmptyParts))
-            order << quotedName(part.trimmed());
+            order << m_db.name(part.trimmed());
         sql += QStringLiteral(" ORDER BY ") + order.join(u", ");
     }
     QSqlQuery q = m_db.prepare(sql);
@@ -64,7 +51,7 @@ void TableCursor::doFetch()
     while (q.next()) {
         QVariant *values = newFetchedRow();
         for (int i = 0; i < n; ++i) {
-            QVariant v = Database::fromStorage(kinds[static_cast<size_t>(i)], q.value(i));
+            QVariant v = Database::fromStorage(kinds[static_cast<size_t>(i)], m_db.value(q, i));
             if (share[static_cast<size_t>(i)] && v.isValid()) {
                 auto &pool = shared[static_cast<size_t>(i)];
                 const QString text = v.toString();
@@ -78,8 +65,30 @@ void TableCursor::doFetch()
         }
     }
     if (q.lastError().isValid())
-        throw DataError(Database::describe(q.lastError(), Database::Operation::Read));
+        throw m_db.error(q.lastError(), Database::Operation::Read);
     q.finish();
+}
+
+void TableCursor::exec(QSqlQuery &query, Database::Operation op, const std::vector<const Field *> &written,
+                       std::span<const QVariant> values)
+{
+    try {
+        m_db.exec(query, op);
+    } catch (const DataError &e) {
+        if (e.reason() != DataError::Reason::TextTooLong)
+            throw;
+        // The server names the type, not the column: the first text longer than
+        // its column is the one, and its rule reads as on the file's engine.
+        const Schema::Table *table = Schema::table(m_table);
+        for (const Field *f : written) {
+            const QVariant &v = values[static_cast<size_t>(f->physicalIndex())];
+            const Schema::Column *column = table ? table->column(f->name()) : nullptr;
+            if (column && column->type == Schema::Type::Text && v.metaType().id() == QMetaType::QString
+                && v.toString().toUcs4().size() > column->size)
+                throw DataError(QStringLiteral("CHECK constraint failed: %1").arg(column->ruleName));
+        }
+        throw;
+    }
 }
 
 QVariant TableCursor::doInsert(std::span<const QVariant> values)
@@ -89,25 +98,42 @@ QVariant TableCursor::doInsert(std::span<const QVariant> values)
     for (const Field *f : storedFields()) {
         if (f->kind() == Field::Kind::AutoKey)
             continue;
-        columns << quotedName(f->name());
+        columns << m_db.name(f->name());
         marks << QStringLiteral("?");
         written.push_back(f);
     }
-    QSqlQuery q = m_db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                   .arg(quotedName(m_table), columns.join(u", "), marks.join(u", ")),
+    const Field *key = keyField();
+    const bool returning = key && m_db.engine().returnsInsertedKey();
+    QSqlQuery q = m_db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)%4")
+                                   .arg(m_db.name(m_table), columns.join(u", "), marks.join(u", "),
+                                        returning ? QStringLiteral(" RETURNING ") + m_db.name(key->name()) : QString()),
                                Database::Operation::Insert);
     for (const Field *f : written)
         q.addBindValue(Database::toStorage(f->kind(), values[static_cast<size_t>(f->physicalIndex())]));
-    m_db.exec(q, Database::Operation::Insert);
-    const QVariant key = q.lastInsertId();
-    return key.isValid() ? QVariant::fromValue<qlonglong>(key.toLongLong()) : QVariant();
+    exec(q, Database::Operation::Insert, written, values);
+    QVariant made;
+    if (returning) {
+        if (q.next())
+            made = q.value(0);
+        // Read to the end: a refusal after the row would show only there.
+        while (q.next()) {
+        }
+        if (q.lastError().isValid())
+            throw m_db.error(q.lastError(), Database::Operation::Insert);
+    } else {
+        made = q.lastInsertId();
+    }
+    q.finish();
+    if (made.isValid())
+        made = QVariant::fromValue<qlonglong>(made.toLongLong());
+    return made;
 }
 
 QString TableCursor::whereRowIs(const std::vector<const Field *> &fields) const
 {
     QStringList parts;
     for (const Field *f : fields)
-        parts << QStringLiteral("%1 IS ?").arg(quotedName(f->name()));
+        parts << m_db.engine().isSameAs(m_db.name(f->name()));
     return parts.join(QStringLiteral(" AND "));
 }
 
@@ -122,20 +148,20 @@ void TableCursor::doUpdate(std::span<const QVariant> before, std::span<const QVa
             continue;
         if (Database::toStorage(f->kind(), before[i]) != Database::toStorage(f->kind(), after[i])
             || before[i].isValid() != after[i].isValid()) {
-            sets << QStringLiteral("%1 = ?").arg(quotedName(f->name()));
+            sets << QStringLiteral("%1 = ?").arg(m_db.name(f->name()));
             changed.push_back(f);
         }
     }
     if (changed.empty())
         return;
     QSqlQuery q = m_db.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                                   .arg(quotedName(m_table), sets.join(u", "), whereRowIs(fields)),
+                                   .arg(m_db.name(m_table), sets.join(u", "), whereRowIs(fields)),
                                Database::Operation::Update);
     for (const Field *f : changed)
         q.addBindValue(Database::toStorage(f->kind(), after[static_cast<size_t>(f->physicalIndex())]));
     for (const Field *f : fields)
         q.addBindValue(Database::toStorage(f->kind(), before[static_cast<size_t>(f->physicalIndex())]));
-    m_db.exec(q, Database::Operation::Update);
+    exec(q, Database::Operation::Update, changed, after);
     if (q.numRowsAffected() != 1)
         throw DataError(QStringLiteral("The record was changed or deleted by another program since it was read; "
                                        "your changes were not saved"));
@@ -144,7 +170,7 @@ void TableCursor::doUpdate(std::span<const QVariant> before, std::span<const QVa
 void TableCursor::doDelete(std::span<const QVariant> values)
 {
     const auto fields = storedFields();
-    QSqlQuery q = m_db.prepare(QStringLiteral("DELETE FROM %1 WHERE %2").arg(quotedName(m_table), whereRowIs(fields)),
+    QSqlQuery q = m_db.prepare(QStringLiteral("DELETE FROM %1 WHERE %2").arg(m_db.name(m_table), whereRowIs(fields)),
                                Database::Operation::Delete);
     for (const Field *f : fields)
         q.addBindValue(Database::toStorage(f->kind(), values[static_cast<size_t>(f->physicalIndex())]));

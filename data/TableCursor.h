@@ -1,8 +1,10 @@
 #pragma once
 
 #include "Cursor.h"
+#include "Engine.h"
 
 class Database;
+class QSqlQuery;
 
 // A cursor over all rows of one table. Its fields are declared by the data
 // module; posts and deletes write one row at once. Updates and deletes name the
@@ -25,6 +27,9 @@ protected:
     Database *database() const override { return &m_db; }
 
 private:
+    // Runs a write of the fields `written`, whose values are `values`.
+    void exec(QSqlQuery &query, Engine::Operation op, const std::vector<const Field *> &written,
+              std::span<const QVariant> values);
     std::vector<const Field *> storedFields() const;
     QString whereRowIs(const std::vector<const Field *> &fields) const;
 

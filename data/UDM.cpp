@@ -205,10 +205,21 @@ TDM::~TDM()
         DM = nullptr;
 }
 
+DatabaseTarget TDM::target() const
+{
+    // The folder given to the constructor may name a server too.
+    const QString &chosen = m_target.isEmpty() ? m_folder : m_target;
+    if (DatabaseTarget::isServerUrl(chosen))
+        return DatabaseTarget::server(chosen);
+    return DatabaseTarget::file(databasePath());
+}
+
 QString TDM::databasePath() const
 {
     if (!m_target.isEmpty())
-        return m_target;
+        return DatabaseTarget::isServerUrl(m_target) ? QString() : m_target;
+    if (DatabaseTarget::isServerUrl(m_folder))
+        return QString();
     const QString folder = m_folder.isEmpty() ? QCoreApplication::applicationDirPath() : m_folder;
     return QDir(folder).filePath(QString::fromLatin1(DatabaseFileName));
 }
@@ -237,7 +248,7 @@ void TDM::forEachStayOfRoom(qint64 roomId, QDate first, QDate last,
 void TDM::DataModuleCreate()
 {
     Cnx.close();
-    Cnx.open(databasePath());
+    Cnx.open(target());
     for (Cursor *c : {static_cast<Cursor *>(THuespedes), static_cast<Cursor *>(TTiposDeHabitacion),
                       static_cast<Cursor *>(THabitaciones), static_cast<Cursor *>(TServicios),
                       static_cast<Cursor *>(TEstadias), static_cast<Cursor *>(TConsumosDeServicios)})

@@ -9,8 +9,8 @@
 
 // The data module: the one connection and every cursor and data source that the
 // windows share. Construction declares the cursors; DataModuleCreate() opens the
-// database (by default the file "Hotel.db" in the given folder) and its table
-// cursors.
+// database (by default the file "Hotel.db" in the given folder, or a database
+// on a PostgreSQL server chosen at start-up) and its table cursors.
 class TDM : public QObject
 {
     Q_OBJECT
@@ -18,8 +18,9 @@ class TDM : public QObject
 public:
     static constexpr const char *DatabaseFileName = "Hotel.db";
 
-    // folder: where Hotel.db lives; empty means the executable's folder.
-    explicit TDM(const QString &folder = QString(), QObject *parent = nullptr);
+    // location: the folder where Hotel.db lives (empty means the executable's
+    // folder), or a postgresql:// URL (see DatabaseTarget).
+    explicit TDM(const QString &location = QString(), QObject *parent = nullptr);
     ~TDM() override;
 
     // Opens the connection, then THuespedes, TTiposDeHabitacion, THabitaciones,
@@ -33,9 +34,11 @@ public:
     bool hasDatosDelHotel() const;
 
     // The database to open instead of Hotel.db in the folder: the target chosen
-    // at start-up (a file path). Empty restores the default.
+    // at start-up (a file path or a postgresql:// URL). Empty restores the default.
     void setDatabaseTarget(const QString &target) { m_target = target; }
-    // The database DataModuleCreate() opens.
+    // Where the data lives; throws DataError for a URL that cannot serve.
+    DatabaseTarget target() const;
+    // The database file DataModuleCreate() opens; empty for a server.
     QString databasePath() const;
 
     // True when no stay of the room overlaps the days from..to (both ends count)

@@ -203,7 +203,7 @@ private slots:
         m_db->addConsumption(m_ana, cena, 1, money("30"), QStringLiteral("2014-05-10 21:00:00"));
         m_db->addConsumption(m_ana, cafe, 1, money("2.5"), QStringLiteral("2014-05-12 08:10:00"));
         m_db->addConsumption(m_invoiced, cena, 2, money("30"), QStringLiteral("2014-05-14 21:00:00"));
-        Startup::createAll(m_db->folder());
+        Startup::createAll(m_db->target());
         Regional::setSettings(spanishSettings());
         createIfMissing(FBusquedaHabitacion);
         createIfMissing(FRegistrarConsumos);
@@ -466,7 +466,7 @@ private slots:
     {
         QFETCH(QString, button);
         noOccupiedStays();
-        const QVariant states = m_db->scalar(QStringLiteral("SELECT group_concat(Estado) FROM Estadias"));
+        const QVariantList states = m_db->column(QStringLiteral("SELECT Estado FROM Estadias ORDER BY IdEstadia"));
         DialogAnswers answers(QStringLiteral("OK"));
         bool opened = false;
         whenOtherModalOpens([&](QWidget *) { opened = true; });
@@ -479,7 +479,7 @@ private slots:
         QCOMPARE(answers.titles(), QStringList({"Error"}));
         QVERIFY(!opened);
         QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM Estadias")).toInt(), 6);
-        QCOMPARE(m_db->scalar(QStringLiteral("SELECT group_concat(Estado) FROM Estadias")), states);
+        QCOMPARE(m_db->column(QStringLiteral("SELECT Estado FROM Estadias ORDER BY IdEstadia")), states);
         QCOMPARE(DM->TEstadias->recordCount(), 6);
     }
 

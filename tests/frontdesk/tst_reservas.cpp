@@ -54,7 +54,7 @@ private:
         m_db->addStay(m_beto, r103, QStringLiteral("2014-04-01"), QStringLiteral("2014-04-03"), QStringLiteral("Ocupada"));
         m_db->addStay(m_nora, r103, QStringLiteral("2014-03-01"), QStringLiteral("2014-03-03"),
                       QStringLiteral("Facturada"));
-        Startup::createAll(m_db->folder());
+        Startup::createAll(m_db->target());
         Regional::setSettings(spanishSettings());
         m_ownWindows = !FReservas;
         if (m_ownWindows) {
@@ -95,7 +95,7 @@ private:
         return out;
     }
 
-    int dbCount(const QString &where = QStringLiteral("1")) const
+    int dbCount(const QString &where = QStringLiteral("1 = 1")) const
     {
         return m_db->scalar(QStringLiteral("SELECT count(*) FROM Estadias WHERE ") + where).toInt();
     }

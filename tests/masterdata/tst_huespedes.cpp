@@ -49,7 +49,7 @@ private slots:
         m_db = std::make_unique<TestDatabase>();
         for (const char *n : {"Carla Ruiz", "Mariana Sosa", "Ana Martínez", "O'Brien, Arturo", "Beto Díaz"})
             m_db->addGuest(QString::fromUtf8(n));
-        Startup::createAll(m_db->folder());
+        Startup::createAll(m_db->target());
     }
 
     void cleanup()

@@ -120,7 +120,7 @@ private slots:
         m_db->addRoom(QStringLiteral("101"), doble);
         m_originalPhoto = encoded(sample(32, 24, Qt::darkRed), "BMP");
         m_db->exec(QStringLiteral("UPDATE TiposDeHabitacion SET Foto = ? WHERE IdTipo = ?"), {m_originalPhoto, doble});
-        Startup::createAll(m_db->folder());
+        Startup::createAll(m_db->target());
         if (!FTiposHabitacion)
             FTiposHabitacion = new TFTiposHabitacion(FPrincipal);
         // Regional settings are read again at start-up.
