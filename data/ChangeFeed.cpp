@@ -142,7 +142,7 @@ void ChangeFeed::check()
 {
     if (!m_active)
         return;
-    if (m_db.activeTransaction()) {
+    if (m_db.activeTransaction() || s_holds > 0) {
         m_pending = true;
         return;
     }

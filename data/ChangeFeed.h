@@ -25,6 +25,18 @@ class ChangeFeed : public QObject
 
 public:
     explicit ChangeFeed(Database &db, QObject *parent = nullptr);
+
+    // While one lives, no feed announces anything; what came meanwhile is
+    // announced after. A handler that asks the user something holds one, so
+    // that the rows it goes on with do not move under it.
+    class Hold
+    {
+    public:
+        Hold() { ++s_holds; }
+        ~Hold() { --s_holds; }
+        Hold(const Hold &) = delete;
+        Hold &operator=(const Hold &) = delete;
+    };
     ~ChangeFeed() override;
 
     // Starts following from the log's newest entry: call it before reading the
@@ -52,6 +64,8 @@ private:
     void notified(const QString &name);
     bool reconnect();
     void listen();
+
+    static inline int s_holds = 0;
 
     Database &m_db;
     QTimer m_timer;

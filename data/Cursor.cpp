@@ -1359,7 +1359,13 @@ void Cursor::post()
             if (!sameValue(m_buffer[i], row->values[i]) || m_buffer[i].metaType() != row->values[i].metaType())
                 changed = true;
         if (changed) {
-            doUpdate(row->span(), m_buffer);
+            try {
+                doUpdate(row->span(), m_buffer);
+            } catch (const DataError &e) {
+                if (e.reason() == DataError::Reason::StaleRecord)
+                    dropStale(row);
+                throw;
+            }
             std::vector<QVariant> before(row->values, row->values + row->count);
             indexRemove(row);
             std::copy(m_buffer.begin(), m_buffer.end(), row->values);
@@ -1498,7 +1504,13 @@ void Cursor::remove()
     checkCanModify();
     // A record being edited is deleted as it is stored; its changes go with it.
     Row *row = viewRow(m_current);
-    doDelete(row->span());
+    try {
+        doDelete(row->span());
+    } catch (const DataError &e) {
+        if (e.reason() == DataError::Reason::StaleRecord)
+            dropStale(row);
+        throw;
+    }
     if (isEditing()) {
         m_state = State::Browse;
         m_editRow = nullptr;
@@ -1527,6 +1539,72 @@ void Cursor::remove()
     }
     emit rowRemoved(index);
     emitMoved();
+}
+
+void Cursor::mergeRow(const QVariant &key, const std::vector<QVariant> *values)
+{
+    const Field *k = keyField();
+    if (!k || !isOpen() || isEditing())
+        return;
+    const int keyColumn = k->physicalIndex();
+    addIndex(k->name()); // found by key, never by a scan
+    Row *row = const_cast<Row *>(findRow(keyColumn, key));
+    if (!row && !values)
+        return;
+    if (row && values) {
+        bool same = true;
+        for (int i = 0; i < row->count && same; ++i)
+            same = sameValue(row->values[i], (*values)[static_cast<size_t>(i)])
+                   && row->values[i].metaType() == (*values)[static_cast<size_t>(i)].metaType();
+        if (same)
+            return;
+    }
+    Row *current = m_current >= 0 ? viewRow(m_current) : nullptr;
+    const int currentIndex = m_current;
+    if (!values) {
+        // removeRow keeps the current record, or the row after it when it went.
+        removeRow(row);
+        return;
+    }
+    if (row) {
+        indexRemove(row);
+        std::copy(values->begin(), values->begin() + row->count, row->values);
+    } else {
+        RowPtr made = newRow(m_physicalCount);
+        std::copy(values->begin(), values->begin() + made->count, made->values);
+        row = made.get();
+        made->allPos = static_cast<qsizetype>(m_all.size());
+        m_all.push_back(std::move(made));
+    }
+    computeSortKeys(*row);
+    repositionAfterPost(row);
+    indexAdd(row);
+    rebuildView();
+    int index = viewIndexOf(current);
+    if (current && index < 0)
+        index = std::min(currentIndex, viewCount() - 1);
+    if (!current && viewCount() > 0)
+        index = 0;
+    setCurrent(index, index <= 0, viewCount() == 0);
+    emit rowsReset();
+    emitMoved();
+}
+
+void Cursor::rereadRow(const QVariant &) {}
+
+void Cursor::dropStale(Row *row)
+{
+    // The user's changes cannot be written over what another program wrote:
+    // they go, and the row shows as it is stored now.
+    const Field *k = keyField();
+    const QVariant key = k ? row->values[static_cast<size_t>(k->physicalIndex())] : QVariant();
+    if (isEditing())
+        cancel();
+    try {
+        rereadRow(key);
+    } catch (const DataError &) {
+        // The refusal is what the user reads; the row is read at the next change.
+    }
 }
 
 QVariant Cursor::doInsert(std::span<const QVariant>)

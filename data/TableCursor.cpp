@@ -164,7 +164,8 @@ void TableCursor::doUpdate(std::span<const QVariant> before, std::span<const QVa
     exec(q, Database::Operation::Update, changed, after);
     if (q.numRowsAffected() != 1)
         throw DataError(QStringLiteral("The record was changed or deleted by another program since it was read; "
-                                       "your changes were not saved"));
+                                       "your changes were not saved"),
+                        DataError::Reason::StaleRecord);
 }
 
 void TableCursor::doDelete(std::span<const QVariant> values)
@@ -177,5 +178,55 @@ void TableCursor::doDelete(std::span<const QVariant> values)
     m_db.exec(q, Database::Operation::Delete);
     if (q.numRowsAffected() != 1)
         throw DataError(QStringLiteral("The record was changed or deleted by another program since it was read; "
-                                       "it was not deleted"));
+                                       "it was not deleted"),
+                        DataError::Reason::StaleRecord);
+}
+
+bool TableCursor::refreshRows(const QList<qint64> &keys)
+{
+    if (!isOpen() || isEditing())
+        return false;
+    const Field *key = keyField();
+    if (!key) {
+        refresh();
+        return true;
+    }
+    const auto fields = storedFields();
+    QStringList columns;
+    for (const Field *f : fields)
+        columns << m_db.name(f->name());
+    // A bounded number of keys per statement.
+    constexpr qsizetype Chunk = 500;
+    for (qsizetype from = 0; from < keys.size(); from += Chunk) {
+        const QList<qint64> part = keys.mid(from, Chunk);
+        QSqlQuery q = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4)")
+                                       .arg(columns.join(u", "), m_db.name(m_table), m_db.name(key->name()),
+                                            QStringList(part.size(), QStringLiteral("?")).join(u',')));
+        for (qint64 k : part)
+            q.addBindValue(k);
+        m_db.exec(q);
+        QHash<qint64, std::vector<QVariant>> found;
+        while (q.next()) {
+            std::vector<QVariant> values(static_cast<size_t>(physicalCount()));
+            for (size_t i = 0; i < fields.size(); ++i)
+                values[static_cast<size_t>(fields[i]->physicalIndex())] =
+                    Database::fromStorage(fields[i]->kind(), m_db.value(q, static_cast<int>(i)));
+            const qint64 k = values[static_cast<size_t>(key->physicalIndex())].toLongLong();
+            found.insert(k, std::move(values));
+        }
+        if (q.lastError().isValid())
+            throw m_db.error(q.lastError(), Database::Operation::Read);
+        q.finish();
+        for (qint64 k : part) {
+            const auto it = found.constFind(k);
+            mergeRow(QVariant::fromValue<qlonglong>(k), it == found.cend() ? nullptr : &it.value());
+        }
+    }
+    return true;
+}
+
+void TableCursor::rereadRow(const QVariant &key)
+{
+    if (key.isValid())
+        refreshRows({key.toLongLong()});
 }

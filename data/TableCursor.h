@@ -3,6 +3,8 @@
 #include "Cursor.h"
 #include "Engine.h"
 
+#include <QList>
+
 class Database;
 class QSqlQuery;
 
@@ -19,12 +21,18 @@ public:
 
     const QString &tableName() const { return m_table; }
 
+    // Reads the rows with these keys again, as another program left them; a
+    // row that is gone leaves. Returns false, changing nothing, while the cursor
+    // is closed or being edited: the record in the user's hands never changes.
+    bool refreshRows(const QList<qint64> &keys);
+
 protected:
     void doFetch() override;
     QVariant doInsert(std::span<const QVariant> values) override;
     void doUpdate(std::span<const QVariant> before, std::span<const QVariant> after) override;
     void doDelete(std::span<const QVariant> values) override;
     Database *database() const override { return &m_db; }
+    void rereadRow(const QVariant &key) override;
 
 private:
     // Runs a write of the fields `written`, whose values are `values`.

@@ -5,7 +5,11 @@
 #include "QueryCursor.h"
 #include "TableCursor.h"
 
+#include <QHash>
 #include <QObject>
+#include <QSet>
+
+class ChangeFeed;
 
 // The data module: the one connection and every cursor and data source that the
 // windows share. Construction declares the cursors; DataModuleCreate() opens the
@@ -93,9 +97,23 @@ public:
     DataSource *DHabitaconesMasPedidas;
     DataSource *DEstadiasDeHuesped;
 
+    // Follows what every program on the database commits and shows it in the
+    // table cursors (see ChangeFeed); runs while the database is open.
+    ChangeFeed *Feed = nullptr;
+
 private:
+    // In m_pending: every row of the table must be read again.
+    static constexpr qint64 EveryRow = -1;
+
+    std::vector<TableCursor *> tableCursors() const;
+    void applyChanges(const QString &table, const QList<qint64> &keys);
+    void applyPending();
+    void reloadAll();
+
     QString m_folder;
     QString m_target;
+    // Changes kept for a cursor that was being edited, by table.
+    QHash<QString, QSet<qint64>> m_pending;
 };
 
 // The single instance, created first at start-up and destroyed last.

@@ -333,21 +333,29 @@ private slots:
         c.setValue(QStringLiteral("DNI"), QStringLiteral("111"));
         VERIFY_DATA_ERROR(c.post(), "The record was changed or deleted by another program since it was read; "
                                "your changes were not saved");
-        QCOMPARE(c.state(), Cursor::State::Edit);
         QCOMPARE(m_db->scalar(QStringLiteral("SELECT Nombre FROM Huespedes WHERE IdHuesped = ?"), {ana}).toString(),
                  QStringLiteral("Ana María"));
         QVERIFY(m_db->scalar(QStringLiteral("SELECT DNI FROM Huespedes WHERE IdHuesped = ?"), {ana}).isNull());
-        c.cancel();
+        // The changes went; the row reads as the other program left it.
+        QCOMPARE(c.state(), Cursor::State::Browse);
+        QCOMPARE(c.value(QStringLiteral("IdHuesped")).toLongLong(), ana);
+        QCOMPARE(c.value(QStringLiteral("Nombre")).toString(), QStringLiteral("Ana María"));
+        QVERIFY(c.value(QStringLiteral("DNI")).isNull());
+        m_db->exec(QStringLiteral("UPDATE Huespedes SET Telefono = '1' WHERE IdHuesped = ?"), {ana});
         VERIFY_DATA_ERROR(c.remove(), "The record was changed or deleted by another program since it was read; "
                                  "it was not deleted");
         QCOMPARE(c.recordCount(), 2);
-        // A row removed by the other program cannot be updated either.
-        c.next();
+        QCOMPARE(c.value(QStringLiteral("Telefono")).toString(), QStringLiteral("1"));
+        // A row removed by the other program cannot be updated either; it leaves.
+        QVERIFY(c.locate(QStringLiteral("Nombre"), QStringLiteral("Beto")));
         m_db->exec(QStringLiteral("DELETE FROM Huespedes WHERE Nombre = 'Beto'"));
         c.edit();
         c.setValue(QStringLiteral("Telefono"), QStringLiteral("555"));
         QVERIFY_THROWS_EXCEPTION(DataError, c.post());
         QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM Huespedes")).toInt(), 1);
+        QCOMPARE(c.recordCount(), 1);
+        QCOMPARE(c.state(), Cursor::State::Browse);
+        QCOMPARE(c.value(QStringLiteral("Nombre")).toString(), QStringLiteral("Ana María"));
     }
 
     void movingPostsAChangedRecord()
