@@ -731,6 +731,11 @@ public:
         }
         if (code == u"23505") {
             const QString name = quotedPart(words, QStringLiteral("unique constraint "));
+            // A second row of a table of one row takes its key again: the same
+            // words as the file's engine, whose key check refuses it.
+            for (const Schema::Table &t : Schema::tables())
+                if (t.key().rule == Schema::Rule::Single && name == t.name.toLower() + QStringLiteral("_pkey"))
+                    return DataError(QStringLiteral("CHECK constraint failed: %1").arg(t.key().ruleName));
             for (const Schema::Table &t : Schema::tables())
                 for (const Schema::Column &c : t.columns)
                     if (c.unique && uniqueName(t, c) == name)

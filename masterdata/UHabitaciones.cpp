@@ -131,12 +131,6 @@ TFHabitaciones::TFHabitaciones(QWidget *parent) : FormWindow(parent)
     connect(DBNavigator2, &RecordNavigator::clicked, this, main);
     connect(DBNavigator1, &RecordNavigator::clicked, this,
             [this](int button) { guarded(this, [&] { DBNavigator1Click(button); }); });
-    // An edit the cursor ended itself (a change refused because another desk
-    // changed the row) closes the edit panel too.
-    connect(DM->DHabitaciones, &DataSource::stateChanged, this, [this] {
-        if (!DM->THabitaciones->isEditing() && pnlEdicion->isVisibleTo(this))
-            DBNavigator1Click(RecordNavigator::Cancel);
-    });
 
     fitToPanels();
 }

@@ -105,12 +105,6 @@ TFHuespedes::TFHuespedes(QWidget *parent) : FormWindow(parent)
     connect(edFiltro, &QLineEdit::textChanged, this, [this] { guarded(this, [this] { edFiltroChange(); }); });
     connect(DBNavigator1, &RecordNavigator::clicked, this, &TFHuespedes::DBNavigator1Click);
     connect(DBNavigator2, &RecordNavigator::clicked, this, &TFHuespedes::DBNavigator2Click);
-    // An edit the cursor ended itself (a change refused because another desk
-    // changed the row) closes the edit panel too.
-    connect(DM->DHuespedes, &DataSource::stateChanged, this, [this] {
-        if (!DM->THuespedes->isEditing() && pnlEdiciones->isVisibleTo(this))
-            DBNavigator2Click(0);
-    });
 }
 
 void TFHuespedes::edFiltroChange()

@@ -96,12 +96,6 @@ TFServcios::TFServcios(QWidget *parent) : FormWindow(parent)
             [this](int button) { guarded(this, [&] { DBNavigator1Click(button); }); });
     connect(DBNavigator2, &RecordNavigator::clicked, this,
             [this](int button) { guarded(this, [&] { DBNavigator2Click(button); }); });
-    // An edit the cursor ended itself (a change refused because another desk
-    // changed the row) closes the edit panel too.
-    connect(DM->DServicios, &DataSource::stateChanged, this, [this] {
-        if (!DM->TServicios->isEditing() && Panel1->isVisibleTo(this))
-            DBNavigator2Click(RecordNavigator::Cancel);
-    });
 }
 
 void TFServcios::DBNavigator1Click(int button)

@@ -94,7 +94,7 @@ private slots:
                 {QStringLiteral("Hotel Sur"), QByteArray("BM..")});
         if (!table)
             db.exec(QStringLiteral("DROP TABLE DatosDelHotel"));
-        TDM dm(db.folder());
+        TDM dm(db.target());
         QCOMPARE(dm.hasDatosDelHotel(), false);
         QStringList opened;
         QList<Cursor *> cursors = tableCursors(dm);
@@ -139,7 +139,8 @@ private slots:
     {
         QFETCH(QString, sql);
         QFETCH(QString, refusal);
-        TestDatabase db;
+        // The file engine's own words; the server's are mapped to them (tst_cursor).
+        TestDatabase db(TestDatabase::Kind::File);
         db.exec(QStringLiteral("INSERT INTO DatosDelHotel (Nombre) VALUES ('Hotel Sur')"));
         QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("rules"));
         {

@@ -6,6 +6,7 @@
 #include "Startup.h"
 #include "TestDatabase.h"
 #include "TestSupport.h"
+#include "ChangeFeed.h"
 #include "UDM.h"
 #include "UPrincipal.h"
 #include "URegistrarConsumos.h"
@@ -296,7 +297,9 @@ private slots:
     {
         makeCurrent(m_emptyStay);
         const QVariant room = m_db->scalar(QStringLiteral("SELECT IdHabitacion FROM Estadias WHERE IdEstadia = ?"), {m_emptyStay});
-        // Another program removes the stay: the new row is refused.
+        // Another program removes the stay, before this one hears of it: the
+        // new row is refused.
+        DM->Feed->stop();
         m_db->exec(QStringLiteral("DELETE FROM Estadias WHERE IdEstadia = ?"), {m_emptyStay});
         DialogAnswers answers(QStringLiteral("OK"));
         showModalAnd(&w(), [this, room] {
@@ -324,6 +327,7 @@ private slots:
     void cancelDropsARefusedRow()
     {
         makeCurrent(m_emptyStay);
+        DM->Feed->stop();
         m_db->exec(QStringLiteral("DELETE FROM Estadias WHERE IdEstadia = ?"), {m_emptyStay});
         DialogAnswers answers(QStringLiteral("OK"));
         showModalAnd(&w(), [] {

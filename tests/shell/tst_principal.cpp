@@ -143,7 +143,7 @@ private slots:
     void datosDelHotelItem()
     {
         TestDatabase db;
-        Startup::createAll(db.folder());
+        Startup::createAll(db.target());
         QStringList items;
         for (QAction *a : FPrincipal->MainMenu1Hotel->actions())
             items << a->text();

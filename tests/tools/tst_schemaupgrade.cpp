@@ -66,7 +66,9 @@ public:
     // not change.
     QString everything(const QString &except = QString())
     {
-        const QString others = QStringLiteral("WHERE name <> '%1'").arg(except);
+        // The object and what belongs to it (its triggers carry its name).
+        const QString others = except.isEmpty() ? QStringLiteral("WHERE 1")
+                                                : QStringLiteral("WHERE instr(name, '%1') = 0").arg(except);
         QString out = rows(QStringLiteral("SELECT type, name, sql FROM sqlite_master %1 ORDER BY type, name").arg(others));
         const QStringList tables =
             rows(QStringLiteral("SELECT name FROM sqlite_master %1 AND type = 'table' ORDER BY name").arg(others))
