@@ -1531,7 +1531,13 @@ void Cursor::post()
             if (!sameValue(m_buffer[i], before[i]) || m_buffer[i].metaType() != before[i].metaType())
                 changed = true;
         if (changed) {
-            doUpdate(before, m_buffer);
+            try {
+                doUpdate(before, m_buffer);
+            } catch (const DataError &e) {
+                if (e.reason() == DataError::Reason::StaleRecord)
+                    dropStale(row);
+                throw;
+            }
             indexRemove(row);
             RowStore::setValues(*row, m_buffer);
             repositionAfterPost(row);
@@ -1675,7 +1681,13 @@ void Cursor::remove()
     checkCanModify();
     // A record being edited is deleted as it is stored; its changes go with it.
     Row *row = viewRow(m_current);
-    doDelete(RowStore::values(*row));
+    try {
+        doDelete(RowStore::values(*row));
+    } catch (const DataError &e) {
+        if (e.reason() == DataError::Reason::StaleRecord)
+            dropStale(row);
+        throw;
+    }
     if (isEditing()) {
         m_state = State::Browse;
         m_editRow = nullptr;
@@ -1704,6 +1716,70 @@ void Cursor::remove()
     }
     emit rowRemoved(index);
     emitMoved();
+}
+
+void Cursor::mergeRow(const QVariant &key, const std::vector<QVariant> *values)
+{
+    const Field *k = keyField();
+    if (!k || !isOpen() || isEditing())
+        return;
+    const int keyColumn = k->physicalIndex();
+    addIndex(k->name()); // found by key, never by a scan
+    Row *row = const_cast<Row *>(findRow(keyColumn, key));
+    if (!row && !values)
+        return;
+    if (row && values) {
+        const std::vector<QVariant> held = RowStore::values(*row);
+        bool same = true;
+        for (size_t i = 0; i < held.size() && same; ++i)
+            same = sameValue(held[i], (*values)[i]) && held[i].metaType() == (*values)[i].metaType();
+        if (same)
+            return;
+    }
+    Row *current = m_current >= 0 ? viewRow(m_current) : nullptr;
+    const int currentIndex = m_current;
+    if (!values) {
+        // removeRow keeps the current record, or the row after it when it went.
+        removeRow(row);
+        return;
+    }
+    if (row) {
+        indexRemove(row);
+        RowStore::setValues(*row, *values);
+    } else {
+        RowPtr made = store().newRow();
+        RowStore::setValues(*made, *values);
+        row = made.get();
+        addFetchedRow(std::move(made));
+    }
+    repositionAfterPost(row);
+    indexAdd(row);
+    rebuildView();
+    int index = viewIndexOf(current);
+    if (current && index < 0)
+        index = std::min(currentIndex, viewCount() - 1);
+    if (!current && viewCount() > 0)
+        index = 0;
+    setCurrent(index, index <= 0, viewCount() == 0);
+    emit rowsReset();
+    emitMoved();
+}
+
+void Cursor::rereadRow(const QVariant &) {}
+
+void Cursor::dropStale(Row *row)
+{
+    // The user's changes cannot be written over what another program wrote:
+    // they go, and the row shows as it is stored now.
+    const Field *k = keyField();
+    const QVariant key = k ? RowStore::value(*row, k->physicalIndex()) : QVariant();
+    if (isEditing())
+        cancel();
+    try {
+        rereadRow(key);
+    } catch (const DataError &) {
+        // The refusal is what the user reads; the row is read at the next change.
+    }
 }
 
 QVariant Cursor::doInsert(std::span<const QVariant>)

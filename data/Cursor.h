@@ -242,6 +242,15 @@ protected:
     [[noreturn]] void fail(const QString &message) const;
     const Field *keyField() const;
 
+    // Another program wrote the row whose key is `key`: `values` are its stored
+    // values now (one per stored field), or null when it is gone. The row takes
+    // its place in the cursor's order and view; the current record stays the
+    // same row. The caller leaves a cursor being edited alone.
+    void mergeRow(const QVariant &key, const std::vector<QVariant> *values);
+    // A post or delete was refused because the row changed or went in the
+    // database meanwhile: the cursor reads it again (table cursors do).
+    virtual void rereadRow(const QVariant &key);
+
 private:
     friend class FilterExpression;
     class ColumnIndex;
@@ -298,6 +307,7 @@ private:
     void checkCanModify() const;
     void startInsert(bool appendAtEnd);
     void removeRow(Row *row);
+    void dropStale(Row *row);
     void restoreRow(RowPtr row, qsizetype allPos);
 
     QString m_name;

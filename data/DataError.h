@@ -8,12 +8,29 @@
 class DataError : public std::exception
 {
 public:
-    explicit DataError(QString message) : m_message(std::move(message)), m_utf8(m_message.toUtf8()) {}
+    // Why the database refused, where a handler may answer it in its own words.
+    enum class Reason {
+        Other,
+        // The row was changed or removed by another program since it was read.
+        StaleRecord,
+        // The room already holds another stay on one of the days.
+        RoomTaken,
+        // A text is longer than its column takes (the server does not say
+        // which column).
+        TextTooLong,
+    };
+
+    explicit DataError(QString message, Reason reason = Reason::Other)
+        : m_message(std::move(message)), m_utf8(m_message.toUtf8()), m_reason(reason)
+    {
+    }
 
     const QString &message() const noexcept { return m_message; }
+    Reason reason() const noexcept { return m_reason; }
     const char *what() const noexcept override { return m_utf8.constData(); }
 
 private:
     QString m_message;
     QByteArray m_utf8;
+    Reason m_reason;
 };

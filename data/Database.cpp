@@ -3,6 +3,7 @@
 #include "DataError.h"
 #include "DateTimes.h"
 #include "RowLoader.h"
+#include "Schema.h"
 
 #include <QDir>
 #include <QFile>
@@ -128,15 +129,43 @@ void Database::close()
         QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
         db.close();
     }
-    m_catalog.clear();
-    m_tables.clear();
+    m_catalog = {};
     registerOpenFile(false);
 }
 
 void Database::open(const QString &filePath)
 {
+    open(DatabaseTarget::file(filePath));
+}
+
+void Database::open(const DatabaseTarget &target)
+{
     close();
-    m_filePath = filePath;
+    // A connection of one driver cannot take the other's: start afresh.
+    if (QSqlDatabase::contains(m_connectionName)
+        && QSqlDatabase::database(m_connectionName, false).driverName() != Engine::of(target).driverName())
+        QSqlDatabase::removeDatabase(m_connectionName);
+    m_target = target;
+    m_engine = &Engine::of(target);
+    m_filePath = target.isServer() ? QString() : target.text();
+    if (target.isServer())
+        openServer(target);
+    else
+        openFile(target.text());
+}
+
+void Database::setUpSession()
+{
+    for (const QString &statement : m_engine->sessionSetUp(m_busyTimeout))
+        run(statement);
+    QSqlDatabase db = connection();
+    m_engine->readCatalog(db, m_catalog);
+    for (auto it = m_catalog.kinds.cbegin(); it != m_catalog.kinds.cend(); ++it)
+        m_catalog.tables.insert(it.key().left(it.key().indexOf(u'.')));
+}
+
+void Database::openFile(const QString &filePath)
+{
     const QFileInfo info(filePath);
     if (!info.exists())
         throw DataError(QStringLiteral("Could not find file '%1'.").arg(QDir::toNativeSeparators(info.absoluteFilePath())));
@@ -150,7 +179,7 @@ void Database::open(const QString &filePath)
 
     QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
                           ? QSqlDatabase::database(m_connectionName, false)
-                          : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+                          : QSqlDatabase::addDatabase(m_engine->driverName(), m_connectionName);
     // mode=rw: open an existing file for reading and writing, never create one.
     QUrl uri = QUrl::fromLocalFile(info.absoluteFilePath());
     uri.setQuery(QStringLiteral("mode=rw"));
@@ -158,7 +187,7 @@ void Database::open(const QString &filePath)
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_busyTimeout));
     registerOpenFile(true);
     if (!db.open()) {
-        const QString message = describe(db.lastError(), Operation::Read);
+        const QString message = error(db.lastError(), Operation::Read).message();
         db.close();
         throw DataError(message);
     }
@@ -166,11 +195,8 @@ void Database::open(const QString &filePath)
         // The first read shows whether the file is a database at all.
         QSqlQuery probe = prepare(QStringLiteral("SELECT count(*) FROM sqlite_master"));
         exec(probe);
-        for (const char *pragma : {"PRAGMA foreign_keys = ON", "PRAGMA synchronous = FULL"}) {
-            QSqlQuery q = prepare(QString::fromLatin1(pragma));
-            exec(q);
-        }
-        readCatalog();
+        probe.finish();
+        setUpSession();
     } catch (const DataError &e) {
         close();
         // The engine keeps its working files beside the database file and says
@@ -188,50 +214,61 @@ void Database::open(const QString &filePath)
     }
 }
 
-void Database::readCatalog()
+void Database::openServer(const DatabaseTarget &target)
 {
-    m_catalog.clear();
-    m_tables.clear();
-    QSqlQuery tables = prepare(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
-    exec(tables);
-    QStringList names;
-    while (tables.next())
-        names << tables.value(0).toString();
-    for (const QString &table : names) {
-        m_tables.insert(table.toLower());
-        QSqlQuery info = prepare(QStringLiteral("SELECT name, type FROM pragma_table_info(?)"));
-        info.addBindValue(table);
-        exec(info);
-        while (info.next())
-            m_catalog.insert(table.toLower() + u'.' + info.value(0).toString().toLower(),
-                             kindOfDeclaredType(info.value(1).toString()));
+    QSqlDatabase db = QSqlDatabase::contains(m_connectionName)
+                          ? QSqlDatabase::database(m_connectionName, false)
+                          : QSqlDatabase::addDatabase(m_engine->driverName(), m_connectionName);
+    if (!db.isValid())
+        throw DataError(QStringLiteral("Could not connect to %1: this computer lacks Qt's PostgreSQL driver "
+                                       "(the Debian package libqt6sql6-psql).")
+                            .arg(target.describe()));
+    // libpq would wait for an unreachable server without end; the name tells
+    // the server's administrator which program a connection belongs to.
+    db.setConnectOptions(target.connectionString({{QStringLiteral("connect_timeout"), QStringLiteral("10")},
+                                                  {QStringLiteral("application_name"), QStringLiteral("hotel")}}));
+    if (!db.open()) {
+        QString words = db.lastError().databaseText().simplified();
+        if (words.isEmpty())
+            words = db.lastError().text().simplified();
+        db.close();
+        throw DataError(QStringLiteral("Could not connect to %1: %2").arg(target.describe(), words));
+    }
+    try {
+        setUpSession();
+    } catch (...) {
+        close();
+        throw;
+    }
+    bool any = false;
+    for (const Schema::Table &t : Schema::tables())
+        any = any || m_catalog.kinds.contains(t.name.toLower() + u'.' + t.key().name.toLower());
+    if (!any) {
+        close();
+        QString where = target.describe();
+        where[0] = where[0].toUpper();
+        throw DataError(QStringLiteral("%1 holds no tables of the hotel; its administrator makes them with "
+                                       "hotel-createdb.")
+                            .arg(where));
     }
 }
 
 std::optional<Field::Kind> Database::declaredKind(const QString &table, const QString &column) const
 {
-    const auto it = m_catalog.constFind(table.toLower() + u'.' + column.toLower());
-    if (it == m_catalog.cend())
+    const auto it = m_catalog.kinds.constFind(table.toLower() + u'.' + column.toLower());
+    if (it == m_catalog.kinds.cend())
         return std::nullopt;
     return it.value();
 }
 
-Field::Kind Database::kindOfDeclaredType(const QString &declared)
+QString Database::columnOrigin(const QSqlQuery &query, int column) const
 {
-    const QString t = declared.trimmed().toUpper();
-    if (t == u"CURRENCY" || t == u"MONEY")
-        return Field::Kind::Money;
-    if (t == u"DATETIME" || t == u"DATE")
-        return Field::Kind::DateTime;
-    if (t == u"SMALLINT")
-        return Field::Kind::SmallInt;
-    if (t.contains(u"INT"))
-        return Field::Kind::Integer;
-    if (t == u"BLOB")
-        return Field::Kind::Blob;
-    if (t.startsWith(u"VARCHAR") || t.startsWith(u"CHAR"))
-        return Field::Kind::Text;
-    return Field::Kind::Memo;
+    return m_engine->origin(query, column, m_catalog);
+}
+
+QString Database::columnName(const QString &reported, const QString &origin) const
+{
+    return m_engine->columnName(reported, origin);
 }
 
 QSqlQuery Database::prepare(const QString &sql, Operation op)
@@ -241,36 +278,23 @@ QSqlQuery Database::prepare(const QString &sql, Operation op)
     QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        throw DataError(describe(q.lastError(), op));
+        throw error(q.lastError(), op);
     return q;
+}
+
+void Database::run(const QString &statement, Operation op)
+{
+    if (!isOpen())
+        throw DataError(QStringLiteral("The database is not open"));
+    QSqlQuery q(QSqlDatabase::database(m_connectionName, false));
+    if (!q.exec(statement))
+        throw error(q.lastError(), op);
 }
 
 void Database::exec(QSqlQuery &query, Operation op)
 {
     if (!query.exec())
-        throw DataError(describe(query.lastError(), op));
-}
-
-QString Database::describe(const QSqlError &error, Operation op)
-{
-    QString engine = error.databaseText().trimmed();
-    if (engine.isEmpty())
-        engine = error.text().trimmed();
-    if (engine.contains(u"FOREIGN KEY constraint failed")) {
-        if (op == Operation::Delete)
-            return QStringLiteral("The record cannot be deleted because other records refer to it (%1)").arg(engine);
-        return QStringLiteral("The record refers to a record that does not exist (%1)").arg(engine);
-    }
-    if (engine.contains(u"database is locked") || engine.contains(u"database table is locked"))
-        return QStringLiteral("The database file is in use by another program; try again in a moment (%1)").arg(engine);
-    if (engine.contains(u"readonly database"))
-        return QStringLiteral("The database file cannot be written: it is read-only (%1)").arg(engine);
-    // What the engine says when the disk refuses a write (full, quota, file size limit, failing device).
-    if (op != Operation::Read && (engine.contains(u"disk I/O error") || engine.contains(u"database or disk is full")))
-        return QStringLiteral("The disk refused to write the database file (%1)").arg(engine);
-    if (engine.contains(u"UNIQUE constraint failed"))
-        return QStringLiteral("The value is already used by another record (%1)").arg(engine);
-    return engine;
+        throw error(query.lastError(), op);
 }
 
 QVariant Database::toStorage(Field::Kind kind, const QVariant &v)
@@ -341,8 +365,7 @@ Database::Transaction::Transaction(Database &db) : m_db(db)
 {
     if (db.m_transaction)
         throw DataError(QStringLiteral("A transaction is already in progress"));
-    QSqlQuery q = db.prepare(QStringLiteral("BEGIN IMMEDIATE"), Operation::Update);
-    db.exec(q, Operation::Update);
+    db.run(db.engine().beginTransaction(), Operation::Update);
     db.m_transaction = this;
 }
 
@@ -361,8 +384,7 @@ Database::Transaction::~Transaction()
 
 void Database::Transaction::commit()
 {
-    QSqlQuery q = m_db.prepare(QStringLiteral("COMMIT"), Operation::Update);
-    m_db.exec(q, Operation::Update);
+    m_db.run(QStringLiteral("COMMIT"), Operation::Update);
     m_done = true;
     m_db.m_transaction = nullptr;
     m_undo.clear();

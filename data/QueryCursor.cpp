@@ -94,7 +94,9 @@ void QueryCursor::doFetch()
     QStringList names;
     for (int i = 0; i < record.count(); ++i) {
         const QSqlField f = record.field(i);
-        std::optional<Field::Kind> kind = m_db.declaredKind(f.tableName(), f.name());
+        const QString origin = m_db.columnOrigin(q, i);
+        const qsizetype dot = origin.indexOf(u'.');
+        std::optional<Field::Kind> kind = m_db.declaredKind(origin.left(dot), origin.mid(dot + 1));
         if (const auto given = m_columnKinds.constFind(f.name().toLower()); given != m_columnKinds.cend())
             kind = given.value();
         if (!kind) {
@@ -112,9 +114,10 @@ void QueryCursor::doFetch()
         }
         if (*kind == Field::Kind::AutoKey)
             kind = Field::Kind::Integer;
-        QString name = f.name();
+        const QString spelled = m_db.columnName(f.name(), origin);
+        QString name = spelled;
         for (int n = 1; names.contains(name, Qt::CaseInsensitive); ++n)
-            name = f.name() + u'_' + QString::number(n);
+            name = spelled + u'_' + QString::number(n);
         names << name;
         kinds.push_back(*kind);
     }
@@ -131,5 +134,5 @@ void QueryCursor::doFetch()
         }
     }
 
-    RowLoader::loadFrom(q, store(), [this](RowStore::RowPtr row) { addFetchedRow(std::move(row)); });
+    RowLoader::loadFrom(m_db, q, store(), [this](RowStore::RowPtr row) { addFetchedRow(std::move(row)); });
 }

@@ -131,9 +131,9 @@ bool RowLoader::isDirect()
 void RowLoader::fail(int code)
 {
     const QString engine = QString::fromUtf8(sqlite3_errmsg(m_handle));
-    throw DataError(Database::describe(QSqlError(QStringLiteral("Unable to fetch row"), engine,
-                                                 QSqlError::StatementError, QString::number(code)),
-                                       Database::Operation::Read));
+    throw m_db.error(QSqlError(QStringLiteral("Unable to fetch row"), engine, QSqlError::StatementError,
+                               QString::number(code)),
+                     Database::Operation::Read);
 }
 
 sqlite3_stmt *RowLoader::statement(const QString &sql)
@@ -162,7 +162,7 @@ void RowLoader::load(const QString &sql, const QVariantList &values, RowStore &s
     for (const QVariant &v : values)
         q.addBindValue(v);
     m_db.exec(q);
-    loadFrom(q, store, sink);
+    loadFrom(m_db, q, store, sink);
 }
 
 void RowLoader::loadDirect(sqlite3_stmt *stmt, const QVariantList &values, RowStore &store, const Sink &sink)
@@ -265,7 +265,7 @@ void RowLoader::loadDirect(sqlite3_stmt *stmt, const QVariantList &values, RowSt
         fail(rc);
 }
 
-void RowLoader::loadFrom(QSqlQuery &query, RowStore &store, const Sink &sink)
+void RowLoader::loadFrom(const Database &db, QSqlQuery &query, RowStore &store, const Sink &sink)
 {
     const int columns = store.columnCount();
     std::vector<Field::Kind> kinds;
@@ -276,7 +276,7 @@ void RowLoader::loadFrom(QSqlQuery &query, RowStore &store, const Sink &sink)
         RowStore::RowPtr row = store.newRow();
         for (int c = 0; c < columns; ++c) {
             const Field::Kind kind = kinds[static_cast<size_t>(c)];
-            QVariant v = query.value(c);
+            QVariant v = db.value(query, c);
             if (kind == Field::Kind::Blob && v.metaType().id() == QMetaType::QByteArray && !v.isNull()) {
                 RowStore::setBlob(*row, c, blobs.bytes(c, *static_cast<const QByteArray *>(v.constData())));
                 continue;
@@ -286,6 +286,6 @@ void RowLoader::loadFrom(QSqlQuery &query, RowStore &store, const Sink &sink)
         sink(std::move(row));
     }
     if (query.lastError().isValid())
-        throw DataError(Database::describe(query.lastError(), Database::Operation::Read));
+        throw db.error(query.lastError(), Database::Operation::Read);
     query.finish();
 }

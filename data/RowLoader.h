@@ -35,8 +35,9 @@ public:
     // user's message.
     void load(const QString &sql, const QVariantList &values, RowStore &store, const Sink &sink);
 
-    // The rows of a statement already run through Qt SQL.
-    static void loadFrom(QSqlQuery &query, RowStore &store, const Sink &sink);
+    // The rows of a statement already run through Qt SQL, each value read as
+    // the database's engine reads it.
+    static void loadFrom(const Database &db, QSqlQuery &query, RowStore &store, const Sink &sink);
 
     // Whether load() steps the engine's statements itself (never when the
     // database does not allow direct reads).

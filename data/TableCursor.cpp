@@ -3,23 +3,10 @@
 #include "DataError.h"
 #include "Database.h"
 #include "RowLoader.h"
+#include "Schema.h"
 
 #include <QSqlError>
 #include <QSqlRecord>
-
-namespace {
-
-// Grave accents, not double quotes: the engine reads a double-quoted name that
-// names no column as a text literal, so a missing column would show its own
-// name in every row instead of being refused.
-QString quotedName(const QString &name)
-{
-    QString s = name;
-    s.replace(u'`', QStringLiteral("``"));
-    return u'`' + s + u'`';
-}
-
-} // namespace
 
 TableCursor::TableCursor(Database &db, const QString &name, const QString &table, QObject *parent)
     : Cursor(name, parent), m_db(db), m_table(table)
@@ -39,8 +26,8 @@ QString TableCursor::selectStatement(const QString &where) const
 {
     QStringList columns;
     for (const Field *f : storedFields())
-        columns << quotedName(f->name());
-    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columns.join(u", "), quotedName(m_table));
+        columns << m_db.name(f->name());
+    QString sql = QStringLiteral("SELECT %1 FROM %2").arg(columns.join(u", "), m_db.name(m_table));
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where;
     // Let the engine deliver the rows nearly in order (an index may serve it);
@@ -48,7 +35,7 @@ QString TableCursor::selectStatement(const QString &where) const
     if (!sortOrder().isEmpty()) {
         QStringList order;
         for (const QString &part : sortOrder().split(u';', Qt::SkipEmptyParts))
-            order << quotedName(part.trimmed());
+            order << m_db.name(part.trimmed());
         sql += QStringLiteral(" ORDER BY ") + order.join(u", ");
     }
     return sql;
@@ -65,11 +52,33 @@ void TableCursor::doFetchWhere(const Field &field, const QVariant &value)
 {
     // A detail asks at every move of its master: the statement is made once.
     if (m_whereField != &field) {
-        m_whereSql = selectStatement(quotedName(field.name()) + QStringLiteral(" = ?"));
+        m_whereSql = selectStatement(m_db.name(field.name()) + QStringLiteral(" = ?"));
         m_whereField = &field;
     }
     m_db.loader().load(m_whereSql, {Database::toStorage(field.kind(), value)}, store(),
                        [this](RowStore::RowPtr row) { addFetchedRow(std::move(row)); });
+}
+
+void TableCursor::exec(QSqlQuery &query, Database::Operation op, const std::vector<const Field *> &written,
+                       std::span<const QVariant> values)
+{
+    try {
+        m_db.exec(query, op);
+    } catch (const DataError &e) {
+        if (e.reason() != DataError::Reason::TextTooLong)
+            throw;
+        // The server names the type, not the column: the first text longer than
+        // its column is the one, and its rule reads as on the file's engine.
+        const Schema::Table *table = Schema::table(m_table);
+        for (const Field *f : written) {
+            const QVariant &v = values[static_cast<size_t>(f->physicalIndex())];
+            const Schema::Column *column = table ? table->column(f->name()) : nullptr;
+            if (column && column->type == Schema::Type::Text && v.metaType().id() == QMetaType::QString
+                && v.toString().toUcs4().size() > column->size)
+                throw DataError(QStringLiteral("CHECK constraint failed: %1").arg(column->ruleName));
+        }
+        throw;
+    }
 }
 
 QVariant TableCursor::doInsert(std::span<const QVariant> values)
@@ -79,25 +88,42 @@ QVariant TableCursor::doInsert(std::span<const QVariant> values)
     for (const Field *f : storedFields()) {
         if (f->kind() == Field::Kind::AutoKey)
             continue;
-        columns << quotedName(f->name());
+        columns << m_db.name(f->name());
         marks << QStringLiteral("?");
         written.push_back(f);
     }
-    QSqlQuery q = m_db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                   .arg(quotedName(m_table), columns.join(u", "), marks.join(u", ")),
+    const Field *key = keyField();
+    const bool returning = key && m_db.engine().returnsInsertedKey();
+    QSqlQuery q = m_db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)%4")
+                                   .arg(m_db.name(m_table), columns.join(u", "), marks.join(u", "),
+                                        returning ? QStringLiteral(" RETURNING ") + m_db.name(key->name()) : QString()),
                                Database::Operation::Insert);
     for (const Field *f : written)
         q.addBindValue(Database::toStorage(f->kind(), values[static_cast<size_t>(f->physicalIndex())]));
-    m_db.exec(q, Database::Operation::Insert);
-    const QVariant key = q.lastInsertId();
-    return key.isValid() ? QVariant::fromValue<qlonglong>(key.toLongLong()) : QVariant();
+    exec(q, Database::Operation::Insert, written, values);
+    QVariant made;
+    if (returning) {
+        if (q.next())
+            made = q.value(0);
+        // Read to the end: a refusal after the row would show only there.
+        while (q.next()) {
+        }
+        if (q.lastError().isValid())
+            throw m_db.error(q.lastError(), Database::Operation::Insert);
+    } else {
+        made = q.lastInsertId();
+    }
+    q.finish();
+    if (made.isValid())
+        made = QVariant::fromValue<qlonglong>(made.toLongLong());
+    return made;
 }
 
 QString TableCursor::whereRowIs(const std::vector<const Field *> &fields) const
 {
     QStringList parts;
     for (const Field *f : fields)
-        parts << QStringLiteral("%1 IS ?").arg(quotedName(f->name()));
+        parts << m_db.engine().isSameAs(m_db.name(f->name()));
     return parts.join(QStringLiteral(" AND "));
 }
 
@@ -112,34 +138,87 @@ void TableCursor::doUpdate(std::span<const QVariant> before, std::span<const QVa
             continue;
         if (Database::toStorage(f->kind(), before[i]) != Database::toStorage(f->kind(), after[i])
             || before[i].isValid() != after[i].isValid()) {
-            sets << QStringLiteral("%1 = ?").arg(quotedName(f->name()));
+            sets << QStringLiteral("%1 = ?").arg(m_db.name(f->name()));
             changed.push_back(f);
         }
     }
     if (changed.empty())
         return;
     QSqlQuery q = m_db.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                                   .arg(quotedName(m_table), sets.join(u", "), whereRowIs(fields)),
+                                   .arg(m_db.name(m_table), sets.join(u", "), whereRowIs(fields)),
                                Database::Operation::Update);
     for (const Field *f : changed)
         q.addBindValue(Database::toStorage(f->kind(), after[static_cast<size_t>(f->physicalIndex())]));
     for (const Field *f : fields)
         q.addBindValue(Database::toStorage(f->kind(), before[static_cast<size_t>(f->physicalIndex())]));
-    m_db.exec(q, Database::Operation::Update);
+    exec(q, Database::Operation::Update, changed, after);
     if (q.numRowsAffected() != 1)
         throw DataError(QStringLiteral("The record was changed or deleted by another program since it was read; "
-                                       "your changes were not saved"));
+                                       "your changes were not saved"),
+                        DataError::Reason::StaleRecord);
 }
 
 void TableCursor::doDelete(std::span<const QVariant> values)
 {
     const auto fields = storedFields();
-    QSqlQuery q = m_db.prepare(QStringLiteral("DELETE FROM %1 WHERE %2").arg(quotedName(m_table), whereRowIs(fields)),
+    QSqlQuery q = m_db.prepare(QStringLiteral("DELETE FROM %1 WHERE %2").arg(m_db.name(m_table), whereRowIs(fields)),
                                Database::Operation::Delete);
     for (const Field *f : fields)
         q.addBindValue(Database::toStorage(f->kind(), values[static_cast<size_t>(f->physicalIndex())]));
     m_db.exec(q, Database::Operation::Delete);
     if (q.numRowsAffected() != 1)
         throw DataError(QStringLiteral("The record was changed or deleted by another program since it was read; "
-                                       "it was not deleted"));
+                                       "it was not deleted"),
+                        DataError::Reason::StaleRecord);
+}
+
+bool TableCursor::refreshRows(const QList<qint64> &keys)
+{
+    if (!isOpen() || isEditing())
+        return false;
+    const Field *key = keyField();
+    // A detail read per master holds only some masters' rows: a changed row of
+    // another master must not join them, so what is held is read again.
+    if (!key || isDetailFetchedOnDemand()) {
+        refresh();
+        return true;
+    }
+    const auto fields = storedFields();
+    QStringList columns;
+    for (const Field *f : fields)
+        columns << m_db.name(f->name());
+    // A bounded number of keys per statement.
+    constexpr qsizetype Chunk = 500;
+    for (qsizetype from = 0; from < keys.size(); from += Chunk) {
+        const QList<qint64> part = keys.mid(from, Chunk);
+        QSqlQuery q = m_db.prepare(QStringLiteral("SELECT %1 FROM %2 WHERE %3 IN (%4)")
+                                       .arg(columns.join(u", "), m_db.name(m_table), m_db.name(key->name()),
+                                            QStringList(part.size(), QStringLiteral("?")).join(u',')));
+        for (qint64 k : part)
+            q.addBindValue(k);
+        m_db.exec(q);
+        QHash<qint64, std::vector<QVariant>> found;
+        while (q.next()) {
+            std::vector<QVariant> values(static_cast<size_t>(physicalCount()));
+            for (size_t i = 0; i < fields.size(); ++i)
+                values[static_cast<size_t>(fields[i]->physicalIndex())] =
+                    Database::fromStorage(fields[i]->kind(), m_db.value(q, static_cast<int>(i)));
+            const qint64 k = values[static_cast<size_t>(key->physicalIndex())].toLongLong();
+            found.insert(k, std::move(values));
+        }
+        if (q.lastError().isValid())
+            throw m_db.error(q.lastError(), Database::Operation::Read);
+        q.finish();
+        for (qint64 k : part) {
+            const auto it = found.constFind(k);
+            mergeRow(QVariant::fromValue<qlonglong>(k), it == found.cend() ? nullptr : &it.value());
+        }
+    }
+    return true;
+}
+
+void TableCursor::rereadRow(const QVariant &key)
+{
+    if (key.isValid())
+        refreshRows({key.toLongLong()});
 }

@@ -1,8 +1,12 @@
 #pragma once
 
 #include "Cursor.h"
+#include "Engine.h"
+
+#include <QList>
 
 class Database;
+class QSqlQuery;
 
 // A cursor over all rows of one table. Its fields are declared by the data
 // module; posts and deletes write one row at once. Updates and deletes name the
@@ -17,6 +21,11 @@ public:
 
     const QString &tableName() const { return m_table; }
 
+    // Reads the rows with these keys again, as another program left them; a
+    // row that is gone leaves. Returns false, changing nothing, while the cursor
+    // is closed or being edited: the record in the user's hands never changes.
+    bool refreshRows(const QList<qint64> &keys);
+
 protected:
     void doFetch() override;
     void doFetchWhere(const Field &field, const QVariant &value) override;
@@ -24,8 +33,12 @@ protected:
     void doUpdate(std::span<const QVariant> before, std::span<const QVariant> after) override;
     void doDelete(std::span<const QVariant> values) override;
     Database *database() const override { return &m_db; }
+    void rereadRow(const QVariant &key) override;
 
 private:
+    // Runs a write of the fields `written`, whose values are `values`.
+    void exec(QSqlQuery &query, Engine::Operation op, const std::vector<const Field *> &written,
+              std::span<const QVariant> values);
     std::vector<const Field *> storedFields() const;
     QString selectStatement(const QString &where) const;
     QString whereRowIs(const std::vector<const Field *> &fields) const;

@@ -1,5 +1,6 @@
 #include "UDM.h"
 
+#include "ChangeFeed.h"
 #include "DateTimes.h"
 
 #include <QCoreApplication>
@@ -204,14 +205,28 @@ TDM::TDM(const QString &folder, QObject *parent)
 
 TDM::~TDM()
 {
+    // It reads through Cnx, which goes before the children do.
+    delete Feed;
+    Feed = nullptr;
     if (DM == this)
         DM = nullptr;
+}
+
+DatabaseTarget TDM::target() const
+{
+    // The folder given to the constructor may name a server too.
+    const QString &chosen = m_target.isEmpty() ? m_folder : m_target;
+    if (DatabaseTarget::isServerUrl(chosen))
+        return DatabaseTarget::server(chosen);
+    return DatabaseTarget::file(databasePath());
 }
 
 QString TDM::databasePath() const
 {
     if (!m_target.isEmpty())
-        return m_target;
+        return DatabaseTarget::isServerUrl(m_target) ? QString() : m_target;
+    if (DatabaseTarget::isServerUrl(m_folder))
+        return QString();
     const QString folder = m_folder.isEmpty() ? QCoreApplication::applicationDirPath() : m_folder;
     return QDir(folder).filePath(QString::fromLatin1(DatabaseFileName));
 }
@@ -239,8 +254,21 @@ void TDM::forEachStayOfRoom(qint64 roomId, QDate first, QDate last,
 
 void TDM::DataModuleCreate()
 {
+    if (Feed)
+        Feed->stop();
+    m_pending.clear();
     Cnx.close();
-    Cnx.open(databasePath());
+    Cnx.open(target());
+    if (!Feed) {
+        Feed = new ChangeFeed(Cnx, this);
+        connect(Feed, &ChangeFeed::rowsChanged, this, &TDM::applyChanges);
+        connect(Feed, &ChangeFeed::everythingChanged, this, &TDM::reloadAll);
+        for (TableCursor *c : tableCursors())
+            // Queued: after the post or cancel has finished with its rows.
+            connect(c, &Cursor::stateChanged, this, &TDM::applyPending, Qt::QueuedConnection);
+    }
+    // Before the rows are read, so that no commit falls between.
+    Feed->start();
     for (Cursor *c : {static_cast<Cursor *>(THuespedes), static_cast<Cursor *>(TTiposDeHabitacion),
                       static_cast<Cursor *>(THabitaciones), static_cast<Cursor *>(TServicios),
                       static_cast<Cursor *>(TEstadias), static_cast<Cursor *>(TConsumosDeServicios)})
@@ -248,6 +276,47 @@ void TDM::DataModuleCreate()
     // Files made before the hotel's own data existed open all the same.
     if (hasDatosDelHotel())
         TDatosDelHotel->open();
+}
+
+std::vector<TableCursor *> TDM::tableCursors() const
+{
+    return {THuespedes, TTiposDeHabitacion, THabitaciones, TServicios, TEstadias, TConsumosDeServicios, TDatosDelHotel};
+}
+
+void TDM::applyChanges(const QString &table, const QList<qint64> &keys)
+{
+    for (TableCursor *c : tableCursors()) {
+        if (c->tableName().compare(table, Qt::CaseInsensitive) != 0 || !c->isOpen())
+            continue;
+        // The record in the user's hands stays as it is; the change waits.
+        if (!c->refreshRows(keys))
+            m_pending[c->tableName()].unite(QSet<qint64>(keys.cbegin(), keys.cend()));
+    }
+}
+
+void TDM::applyPending()
+{
+    for (TableCursor *c : tableCursors()) {
+        if (!c->isOpen() || c->isEditing() || !m_pending.contains(c->tableName()))
+            continue;
+        const QSet<qint64> keys = m_pending.take(c->tableName());
+        if (keys.contains(EveryRow))
+            c->refresh();
+        else
+            c->refreshRows(QList<qint64>(keys.cbegin(), keys.cend()));
+    }
+}
+
+void TDM::reloadAll()
+{
+    for (TableCursor *c : tableCursors()) {
+        if (!c->isOpen())
+            continue;
+        if (c->isEditing())
+            m_pending[c->tableName()].insert(EveryRow);
+        else
+            c->refresh();
+    }
 }
 
 bool TDM::hasDatosDelHotel() const

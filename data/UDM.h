@@ -5,12 +5,16 @@
 #include "QueryCursor.h"
 #include "TableCursor.h"
 
+#include <QHash>
 #include <QObject>
+#include <QSet>
+
+class ChangeFeed;
 
 // The data module: the one connection and every cursor and data source that the
 // windows share. Construction declares the cursors; DataModuleCreate() opens the
-// database (by default the file "Hotel.db" in the given folder) and its table
-// cursors.
+// database (by default the file "Hotel.db" in the given folder, or a database
+// on a PostgreSQL server chosen at start-up) and its table cursors.
 class TDM : public QObject
 {
     Q_OBJECT
@@ -20,8 +24,9 @@ public:
     // How many stays' consumptions TConsumosDeServicios keeps once read.
     static constexpr int ConsumptionStaysHeld = 32;
 
-    // folder: where Hotel.db lives; empty means the executable's folder.
-    explicit TDM(const QString &folder = QString(), QObject *parent = nullptr);
+    // location: the folder where Hotel.db lives (empty means the executable's
+    // folder), or a postgresql:// URL (see DatabaseTarget).
+    explicit TDM(const QString &location = QString(), QObject *parent = nullptr);
     ~TDM() override;
 
     // Opens the connection, then THuespedes, TTiposDeHabitacion, THabitaciones,
@@ -35,9 +40,11 @@ public:
     bool hasDatosDelHotel() const;
 
     // The database to open instead of Hotel.db in the folder: the target chosen
-    // at start-up (a file path). Empty restores the default.
+    // at start-up (a file path or a postgresql:// URL). Empty restores the default.
     void setDatabaseTarget(const QString &target) { m_target = target; }
-    // The database DataModuleCreate() opens.
+    // Where the data lives; throws DataError for a URL that cannot serve.
+    DatabaseTarget target() const;
+    // The database file DataModuleCreate() opens; empty for a server.
     QString databasePath() const;
 
     // True when no stay of the room overlaps the days from..to (both ends count)
@@ -92,9 +99,23 @@ public:
     DataSource *DHabitaconesMasPedidas;
     DataSource *DEstadiasDeHuesped;
 
+    // Follows what every program on the database commits and shows it in the
+    // table cursors (see ChangeFeed); runs while the database is open.
+    ChangeFeed *Feed = nullptr;
+
 private:
+    // In m_pending: every row of the table must be read again.
+    static constexpr qint64 EveryRow = -1;
+
+    std::vector<TableCursor *> tableCursors() const;
+    void applyChanges(const QString &table, const QList<qint64> &keys);
+    void applyPending();
+    void reloadAll();
+
     QString m_folder;
     QString m_target;
+    // Changes kept for a cursor that was being edited, by table.
+    QHash<QString, QSet<qint64>> m_pending;
 };
 
 // The single instance, created first at start-up and destroyed last.

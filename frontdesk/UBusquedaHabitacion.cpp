@@ -379,10 +379,15 @@ void TFBusquedaHabitacion::btReservarClick(QObject *Sender)
             stays.post();
             transaction.commit();
         }
-    } catch (const DataError &) {
-        MessageDialog::error(QStringLiteral("Sucedio un error al relizar la operación"), this);
+    } catch (const DataError &e) {
         stays.cancel();
-        return;
+        // Another desk booked the room between the check and the write: the
+        // database refused the second booking, and nothing was written.
+        if (e.reason() != DataError::Reason::RoomTaken) {
+            MessageDialog::error(QStringLiteral("Sucedio un error al relizar la operación"), this);
+            return;
+        }
+        taken = true;
     }
     if (taken) {
         MessageDialog::error(QStringLiteral("La habitación seleccionada no está libre en esas fechas."), this);

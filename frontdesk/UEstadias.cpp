@@ -191,7 +191,15 @@ void TFEstadias::btEgresoClick()
     stays.setValue(QStringLiteral("FechaEgreso"), checkOut);
     stays.setValue(QStringLiteral("Dias"), days);
     stays.setValue(QStringLiteral("PrecioFinal"), QVariant::fromValue(daily * days));
-    postStay();
+    try {
+        postStay();
+    } catch (const DataError &e) {
+        // Another desk booked the room for those days after the check above:
+        // the database refused the change, which was dropped.
+        if (e.reason() != DataError::Reason::RoomTaken)
+            throw;
+        MessageDialog::error(QStringLiteral("La habitación no está libre hasta la nueva fecha de egreso."), this);
+    }
 }
 
 void TFEstadias::btEliminarClick()

@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-svg-dev libqt6sql6-sqlite qt6-image-formats-plugins libgl-dev
+    libqt6sql6-psql libpq-dev postgresql-15
     fonts-liberation2 fonts-crosextra-caladea
     libbenchmark-dev
     xvfb xauth poppler-utils strace libxcb1-dev

@@ -1,5 +1,7 @@
 #include "StartOptions.h"
 
+#include "DatabaseTarget.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
@@ -53,6 +55,14 @@ QString iniValue(const QString &text, const QString &group, const QString &key)
     return found;
 }
 
+// A file path made absolute against `folder`; a server's URL as it is.
+QString asTarget(const QString &value, const QDir &folder)
+{
+    if (DatabaseTarget::isServerUrl(value))
+        return value;
+    return QFileInfo(folder, expandHome(value)).absoluteFilePath();
+}
+
 } // namespace
 
 CommandLine parse(const QStringList &arguments)
@@ -66,6 +76,8 @@ CommandLine parse(const QStringList &arguments)
                                   "  --database FILE  the database file to open; without it, the file named by\n"
                                   "                   [database] target in hotel.conf beside the program or in\n"
                                   "                   $XDG_CONFIG_HOME/hotel/, else Hotel.db beside the program\n"
+                                  "                   FILE may also be a postgresql:// URL naming a database\n"
+                                  "                   on a server that several desks share\n"
                                   "  -h, --help       this text\n"
                                   "  -v, --version    the program's version\n")
                        .arg(program);
@@ -111,7 +123,7 @@ Target databaseTarget(const QString &commandLineDatabase, const QString &program
     Target out;
     if (!commandLineDatabase.isEmpty()) {
         out.source = Target::Source::CommandLine;
-        out.target = QFileInfo(expandHome(commandLineDatabase)).absoluteFilePath();
+        out.target = asTarget(commandLineDatabase, QDir::current());
         return out;
     }
     const QString name = QLatin1String(ConfigFileName);
@@ -131,7 +143,7 @@ Target databaseTarget(const QString &commandLineDatabase, const QString &program
             continue;
         out.source = Target::Source::ConfigFile;
         out.configFile = info.absoluteFilePath();
-        out.target = QFileInfo(info.absoluteDir(), expandHome(target)).absoluteFilePath();
+        out.target = asTarget(target, info.absoluteDir());
         return out;
     }
     out.target = QDir(programFolder).absoluteFilePath(QStringLiteral("Hotel.db"));

@@ -30,7 +30,7 @@ inline constexpr char ConfigFileName[] = "hotel.conf";
 struct Target
 {
     enum class Source { CommandLine, ConfigFile, Default };
-    QString target; // a file path, absolute
+    QString target; // a file path, absolute, or a postgresql:// URL as given
     Source source = Source::Default;
     QString configFile; // the hotel.conf read, when it named the target
     QString error;      // a hotel.conf that cannot be read; target is empty then

@@ -103,7 +103,8 @@ void createAllOn(const QString &target, const QString &targetError)
 
 void makeDailyCopy(QDate today)
 {
-    if (!DM || !DM->Cnx.isOpen())
+    // A server's database is copied by its administrator (pg_dump), not by a desk.
+    if (!DM || !DM->Cnx.isOpen() || DM->Cnx.target().isServer())
         return;
     const QString database = DM->Cnx.filePath();
     try {

@@ -1,7 +1,9 @@
 #include "DatabaseFactory.h"
 
 #include "DataError.h"
+#include "DatabaseTarget.h"
 #include "DateTimes.h"
+#include "Engine.h"
 #include "Random.h"
 #include "RoomPictures.h"
 #include "SampleData.h"
@@ -14,26 +16,57 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QUuid>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
 #include <map>
+#include <optional>
 
 namespace {
 
 void exec(QSqlQuery &q, const QString &sql)
 {
     if (!q.exec(sql))
-        throw DataError(q.lastError().databaseText() + QStringLiteral(" in: ") + sql.left(80));
+        throw DataError(q.lastError().databaseText().trimmed() + QStringLiteral(" in: ") + sql.left(80));
 }
 
-using Filler = std::function<void(QSqlDatabase &)>;
+using Filler = std::function<void(QSqlDatabase &, const Engine &)>;
 
-// Makes the file at `path` from the schema, then lets `fill` write rows inside
-// one transaction. Every way of making a database goes through here.
-void build(const QString &path, const Filler &fill)
+// The tables, then the rows `fill` writes, then the rules and the change log's
+// triggers, in one transaction: one write to the disk instead of one per
+// statement, and nothing half made.
+void makeSchema(QSqlDatabase &db, const Engine &engine, const Filler &fill)
+{
+    QSqlQuery q(db);
+    if (!db.transaction())
+        throw DataError(db.lastError().databaseText());
+    try {
+        for (const QString &statement : engine.createTables())
+            exec(q, statement);
+        if (fill) {
+            fill(db, engine);
+            for (const Schema::Table &t : Schema::tables())
+                for (const QString &statement : engine.keysFollowRows(t))
+                    exec(q, statement);
+        }
+        for (const QString &statement : engine.createRules())
+            exec(q, statement);
+    } catch (...) {
+        q.finish();
+        db.rollback();
+        throw;
+    }
+    q.finish();
+    if (!db.commit())
+        throw DataError(db.lastError().databaseText());
+}
+
+// Makes the file at `path`, then lets `fill` write rows. Every way of making a
+// database file goes through here.
+void buildFile(const QString &path, const Filler &fill)
 {
     const QFileInfo target(path);
     if (target.exists())
@@ -47,42 +80,24 @@ void build(const QString &path, const Filler &fill)
                                                            .arg(target.fileName(),
                                                                 QUuid::createUuid().toString(QUuid::WithoutBraces)));
     const QString connection = QStringLiteral("create-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const Engine &engine = Engine::sqlite();
     QString error;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+        QSqlDatabase db = QSqlDatabase::addDatabase(engine.driverName(), connection);
         db.setDatabaseName(temp);
         if (!db.open()) {
             error = db.lastError().databaseText();
         } else {
             QSqlQuery q(db);
             try {
+                // Settings first: the journal mode cannot change inside a transaction.
+                exec(q, QStringLiteral("PRAGMA journal_mode = WAL"));
                 exec(q, QStringLiteral("PRAGMA foreign_keys = ON"));
-                // Settings first (the journal mode cannot change inside a
-                // transaction), then the tables and the rows in one transaction:
-                // one write to the disk instead of one per statement.
-                const QStringList script = Schema::statements(Schema::text());
-                for (const QString &statement : script)
-                    if (statement.startsWith(QStringLiteral("PRAGMA"), Qt::CaseInsensitive))
-                        exec(q, statement);
                 // Large files are written in one go; a bigger page cache keeps
                 // index pages from being spilled midway.
                 if (fill)
                     exec(q, QStringLiteral("PRAGMA cache_size = -131072"));
-                if (!db.transaction())
-                    throw DataError(db.lastError().databaseText());
-                try {
-                    for (const QString &statement : script)
-                        if (!statement.startsWith(QStringLiteral("PRAGMA"), Qt::CaseInsensitive))
-                            exec(q, statement);
-                    if (fill)
-                        fill(db);
-                } catch (...) {
-                    q.finish();
-                    db.rollback();
-                    throw;
-                }
-                if (!db.commit())
-                    throw DataError(db.lastError().databaseText());
+                makeSchema(db, engine, fill);
                 // Leave a single self-contained file behind.
                 exec(q, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
             } catch (const DataError &e) {
@@ -105,85 +120,178 @@ void build(const QString &path, const Filler &fill)
     }
 }
 
-// Prepared inserts for every table; values are always bound, never pasted.
+// A connection to a database on a server, closed and removed when it goes.
+class ServerConnection
+{
+public:
+    explicit ServerConnection(const DatabaseTarget &target)
+        : m_name(QStringLiteral("create-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(Engine::of(target).driverName(), m_name);
+        if (!db.isValid())
+            throw DataError(QStringLiteral("Qt's PostgreSQL driver (the Debian package libqt6sql6-psql) is missing."));
+        db.setConnectOptions(target.connectionString({{QStringLiteral("connect_timeout"), QStringLiteral("10")},
+                                                      {QStringLiteral("application_name"), QStringLiteral("hotel-createdb")}}));
+        if (!db.open()) {
+            const QString words = db.lastError().databaseText().simplified();
+            throw DataError(QStringLiteral("Could not connect to %1: %2").arg(target.describe(), words));
+        }
+    }
+    ~ServerConnection()
+    {
+        QSqlDatabase::database(m_name, false).close();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    ServerConnection(const ServerConnection &) = delete;
+    ServerConnection &operator=(const ServerConnection &) = delete;
+
+    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
+
+private:
+    QString m_name;
+};
+
+// Makes the tables in an empty database on a server, then lets `fill` write rows.
+void buildOnServer(const DatabaseTarget &target, const Filler &fill)
+{
+    const Engine &engine = Engine::of(target);
+    ServerConnection connection(target);
+    QSqlDatabase db = connection.db();
+    const QStringList present = engine.tablesIn(db);
+    if (!present.isEmpty())
+        throw DataError(QStringLiteral("%1 already holds tables (%2); it was left unchanged.")
+                            .arg(target.describe(), present.mid(0, 3).join(QStringLiteral(", "))
+                                                        + (present.size() > 3 ? QStringLiteral(", …") : QString())));
+    makeSchema(db, engine, fill);
+}
+
+void build(const QString &where, const Filler &fill)
+{
+    const DatabaseTarget target = DatabaseTarget::parse(where);
+    if (target.isServer())
+        buildOnServer(target, fill);
+    else
+        buildFile(where, fill);
+}
+
+// Writes the rows of every table in batches of many rows per statement, with
+// keys it gives itself (so that a batch needs no answer before the next one),
+// parents before the rows that refer to them. Values are always bound, never
+// pasted.
 class Writer
 {
 public:
-    explicit Writer(const QSqlDatabase &db)
-        : m_type(prepare(db, QStringLiteral("INSERT INTO TiposDeHabitacion (Nombre, Precio, Foto, Descripcion, "
-                                            "Comodidades, Capacidad) VALUES (?, ?, ?, ?, ?, ?)")))
-        , m_room(prepare(db, QStringLiteral("INSERT INTO Habitaciones (NroHabitacion, Piso, Vista, IdTipo) "
-                                            "VALUES (?, ?, ?, ?)")))
-        , m_service(prepare(db, QStringLiteral("INSERT INTO Servicios (Nombre, Precio) VALUES (?, ?)")))
-        , m_guest(prepare(db, QStringLiteral("INSERT INTO Huespedes (Nombre, DNI, Domicilio, Telefono, EMail) "
-                                             "VALUES (?, ?, ?, ?, ?)")))
-        , m_stay(prepare(db, QStringLiteral("INSERT INTO Estadias (IdHuesped, IdHabitacion, FechaIngreso, "
-                                            "FechaEgreso, Estado, Dias, PrecioDiario, PrecioFinal) "
-                                            "VALUES (?, ?, ?, ?, ?, ?, ?, ?)")))
-        , m_consumption(prepare(db, QStringLiteral("INSERT INTO ConsumoDeServicios (IdEstadia, IdServicio, "
-                                                   "Cantidad, Precio, FechaHora) VALUES (?, ?, ?, ?, ?)")))
+    static constexpr int BatchRows = 400;
+
+    explicit Writer(const QSqlDatabase &db) : m_db(db)
     {
+        for (const char *name : {"TiposDeHabitacion", "Habitaciones", "Servicios", "Huespedes", "Estadias",
+                                 "ConsumoDeServicios"}) {
+            Batch b;
+            b.table = Schema::table(QString::fromLatin1(name));
+            for (const Schema::Column &c : b.table->columns)
+                b.columns << c.name;
+            m_batches.push_back(std::move(b));
+        }
     }
 
     qint64 roomType(const SampleData::RoomType &type, const QByteArray &photo)
     {
         ++m_counts.roomTypes;
-        return run(m_type, {type.name, type.price.raw(), photo, type.description, type.amenities, type.capacity});
+        return add(TypesTable, {type.name, type.price.raw(), photo, type.description, type.amenities, type.capacity});
     }
 
     qint64 room(const SampleData::Room &room, qint64 typeId)
     {
         ++m_counts.rooms;
-        return run(m_room, {room.number, room.floor, room.view, typeId});
+        return add(RoomsTable, {room.number, room.floor, room.view, typeId});
     }
 
     qint64 service(const SampleData::Service &service)
     {
         ++m_counts.services;
-        return run(m_service, {service.name, service.price.raw()});
+        return add(ServicesTable, {service.name, service.price.raw()});
     }
 
     qint64 guest(const SampleData::Guest &guest)
     {
         ++m_counts.guests;
-        return run(m_guest, {guest.name, guest.dni, guest.address, guest.phone, guest.email});
+        return add(GuestsTable, {guest.name, guest.dni, guest.address, guest.phone, guest.email});
     }
 
     qint64 stay(qint64 guestId, qint64 roomId, const QString &checkIn, const QString &checkOut, const QString &state,
                 qint64 days, Money daily)
     {
         ++m_counts.stays;
-        return run(m_stay, {guestId, roomId, checkIn, checkOut, state, days, daily.raw(), (daily * days).raw()});
+        return add(StaysTable, {guestId, roomId, checkIn, checkOut, state, days, daily.raw(), (daily * days).raw()});
     }
 
     void consumption(qint64 stayId, qint64 serviceId, int quantity, Money price, const QString &when)
     {
         ++m_counts.consumptions;
-        run(m_consumption, {stayId, serviceId, quantity, price.raw(), when});
+        add(ConsumptionsTable, {stayId, serviceId, quantity, price.raw(), when});
     }
+
+    // Writes what is still waiting.
+    void finish() { flush(int(m_batches.size()) - 1); }
 
     const DatabaseFactory::Counts &counts() const { return m_counts; }
 
 private:
-    static QSqlQuery prepare(const QSqlDatabase &db, const QString &sql)
+    enum { TypesTable, RoomsTable, ServicesTable, GuestsTable, StaysTable, ConsumptionsTable };
+
+    struct Batch
     {
-        QSqlQuery q(db);
-        if (!q.prepare(sql))
-            throw DataError(q.lastError().databaseText() + QStringLiteral(" in: ") + sql.left(80));
-        return q;
+        const Schema::Table *table = nullptr;
+        QStringList columns;
+        qint64 lastKey = 0;
+        QVariantList values;
+        int rows = 0;
+        // By the number of rows they write: a parent's batch is written short
+        // whenever a child's fills up.
+        std::map<int, std::unique_ptr<QSqlQuery>> statements;
+    };
+
+    qint64 add(int table, std::initializer_list<QVariant> values)
+    {
+        Batch &b = m_batches[size_t(table)];
+        const qint64 key = ++b.lastKey;
+        b.values.append(key);
+        for (const QVariant &v : values)
+            b.values.append(v);
+        if (++b.rows == BatchRows)
+            flush(table);
+        return key;
     }
 
-    static qint64 run(QSqlQuery &q, std::initializer_list<QVariant> values)
+    // Writes the waiting rows of `table` and of every table before it.
+    void flush(int table)
     {
-        int i = 0;
-        for (const QVariant &value : values)
-            q.bindValue(i++, value);
-        if (!q.exec())
-            throw DataError(q.lastError().databaseText());
-        return q.lastInsertId().toLongLong();
+        for (int t = 0; t <= table; ++t) {
+            Batch &b = m_batches[size_t(t)];
+            if (b.rows == 0)
+                continue;
+            std::unique_ptr<QSqlQuery> &statement = b.statements[b.rows];
+            if (!statement) {
+                const QString row = u'(' + QStringList(b.columns.size(), QStringLiteral("?")).join(u',') + u')';
+                const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+                                        .arg(b.table->name, b.columns.join(QStringLiteral(", ")),
+                                             QStringList(b.rows, row).join(u','));
+                statement = std::make_unique<QSqlQuery>(m_db);
+                if (!statement->prepare(sql))
+                    throw DataError(statement->lastError().databaseText() + QStringLiteral(" in: ") + sql.left(80));
+            }
+            for (int i = 0; i < b.values.size(); ++i)
+                statement->bindValue(i, b.values[i]);
+            if (!statement->exec())
+                throw DataError(statement->lastError().databaseText());
+            b.values.clear();
+            b.rows = 0;
+        }
     }
 
-    QSqlQuery m_type, m_room, m_service, m_guest, m_stay, m_consumption;
+    QSqlDatabase m_db;
+    std::vector<Batch> m_batches;
     DatabaseFactory::Counts m_counts;
 };
 
@@ -272,6 +380,7 @@ DatabaseFactory::Counts write(QSqlDatabase &db, const Hotel &hotel, const std::v
                                DateTimes::toCanonical(when));
         }
     }
+    writer.finish();
     return writer.counts();
 }
 
@@ -299,7 +408,7 @@ Counts createDemo(const QString &path, QDate today)
     if (!today.isValid())
         throw DataError(QStringLiteral("The demonstration data needs a valid day to be anchored to."));
     Counts counts;
-    build(path, [&](QSqlDatabase &db) {
+    build(path, [&](QSqlDatabase &db, const Engine &) {
         // A fixed seed: the demonstration is the same hotel every time, only
         // shifted to the day it is made on.
         Random random(20240611);
@@ -333,7 +442,7 @@ Counts createLarge(const QString &path, const LargeOptions &options)
     const QDate today = options.today.isValid() ? options.today : DateTimes::today();
 
     Counts counts;
-    build(path, [&](QSqlDatabase &db) {
+    build(path, [&](QSqlDatabase &db, const Engine &) {
         Random random(options.seed);
         Hotel hotel;
         hotel.rooms = SampleData::generatedRooms(rooms, random);
@@ -362,6 +471,16 @@ Counts createLarge(const QString &path, const LargeOptions &options)
         counts = write(db, hotel, plan, today, random);
     });
     return counts;
+}
+
+bool exists(const QString &where)
+{
+    const DatabaseTarget target = DatabaseTarget::parse(where);
+    if (!target.isServer())
+        return QFileInfo::exists(where);
+    ServerConnection connection(target);
+    QSqlDatabase db = connection.db();
+    return !Engine::of(target).tablesIn(db).isEmpty();
 }
 
 QString commonSurname()

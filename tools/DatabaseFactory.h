@@ -4,11 +4,14 @@
 #include <QString>
 #include <QtGlobal>
 
-// Writes new database files from the schema. Never overwrites: a file that
-// already exists makes every function fail with DataError and is left as it was.
-// A file is built under a temporary name in the same folder and renamed when it
-// is complete; on failure the temporary file is removed and DataError thrown.
-// Rows are written in one transaction, on a connection with foreign keys on.
+// Writes new databases from the schema: files, or the tables of an empty
+// database on a PostgreSQL server. Every function takes a target, a file's path
+// or a postgresql:// URL (see DatabaseTarget). Never overwrites: a file that
+// already exists, or a database that already holds tables, makes every function
+// fail with DataError and is left as it was. A file is built under a temporary
+// name in the same folder and renamed when it is complete; on failure the
+// temporary file is removed and DataError thrown. Tables, rows, rules and
+// triggers are written in one transaction, with the relations enforced.
 namespace DatabaseFactory {
 
 // Rows written, per table.
@@ -56,6 +59,10 @@ Counts createDemo(const QString &path, QDate today);
 // DataError for options out of range (a count below zero, rooms or guests below
 // one, years outside 1..100, a scale that is not positive).
 Counts createLarge(const QString &path, const LargeOptions &options = {});
+
+// Whether the target already holds a database: the file exists, or the
+// database on the server holds tables. Throws DataError when it cannot tell.
+bool exists(const QString &target);
 
 // About one guest in eight of a large database has this as first surname, so
 // that a name filter on it matches many rows.

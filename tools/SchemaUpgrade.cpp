@@ -2,7 +2,10 @@
 
 #include "DataError.h"
 #include "Database.h"
+#include "DatabaseTarget.h"
+#include "Engine.h"
 #include "Schema.h"
+#include "SchemaScript.h"
 
 #include <QDir>
 #include <QHash>
@@ -96,19 +99,19 @@ std::vector<Addition> missing(const Catalog &schema, const Catalog &file)
         if (o.type != u"table" || !file.has(o.type, o.name))
             continue;
         const QStringList have = file.columns.value(o.name.toLower());
-        const QStringList definitions = Schema::tableDefinitions(o.sql);
+        const QStringList definitions = SchemaScript::tableDefinitions(o.sql);
         for (const QString &column : schema.columns.value(o.name.toLower())) {
             if (have.contains(column))
                 continue;
             QString definition;
             for (const QString &d : definitions)
-                if (Schema::definedColumn(d).compare(column, Qt::CaseInsensitive) == 0)
+                if (SchemaScript::definedColumn(d).compare(column, Qt::CaseInsensitive) == 0)
                     definition = d;
             if (definition.isEmpty())
                 throw DataError(QStringLiteral("The definition of column %1.%2 was not found in the schema")
                                     .arg(o.name, column));
             const QString table = file.tableName(o.name);
-            out.push_back({QStringLiteral("column %1.%2").arg(table, Schema::definedColumn(definition)),
+            out.push_back({QStringLiteral("column %1.%2").arg(table, SchemaScript::definedColumn(definition)),
                            QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(quotedName(table), definition)});
         }
     }
@@ -132,7 +135,7 @@ Catalog schemaCatalog(const QString &script)
         } else {
             try {
                 QSqlQuery q(db);
-                for (const QString &statement : Schema::statements(script)) {
+                for (const QString &statement : SchemaScript::statements(script)) {
                     if (statement.startsWith(QStringLiteral("PRAGMA"), Qt::CaseInsensitive))
                         continue;
                     if (!q.exec(statement))
@@ -160,21 +163,50 @@ Catalog schemaCatalog(const QString &script)
     return catalog;
 }
 
+// A server's database: the engine names what it lacks. Opening refuses a
+// database without the hotel's tables.
+QStringList upgradeServer(const DatabaseTarget &target)
+{
+    Database db(QStringLiteral("upgrade-") + QUuid::createUuid().toString(QUuid::WithoutBraces));
+    db.open(target);
+    Database::Transaction transaction(db);
+    for (const Schema::Table &t : Schema::tables())
+        if (t.original && !db.hasTable(t.name))
+            throw DataError(QStringLiteral("%1 is not a hotel database: it has no table %2. It was left unchanged.")
+                                .arg(target.describe(), t.name));
+    QStringList added;
+    QSqlDatabase connection = db.connection();
+    const QStringList statements = db.engine().upgrade(connection, added);
+    for (const QString &statement : statements) {
+        try {
+            db.run(statement, Database::Operation::Update);
+        } catch (const DataError &e) {
+            throw DataError(QStringLiteral("Could not bring %1 up to date: %2. It was left unchanged.")
+                                .arg(target.describe(), e.message()));
+        }
+    }
+    transaction.commit();
+    return added;
+}
+
 } // namespace
 
 namespace SchemaUpgrade {
 
 QStringList upgrade(const QString &path)
 {
-    return upgrade(path, Schema::text());
+    return upgrade(path, SchemaScript::text());
 }
 
 QStringList upgrade(const QString &path, const QString &schemaScript)
 {
+    const DatabaseTarget target = DatabaseTarget::parse(path);
+    if (target.isServer())
+        return upgradeServer(target);
     const Catalog schema = schemaCatalog(schemaScript);
 
     Database db(QStringLiteral("upgrade-") + QUuid::createUuid().toString(QUuid::WithoutBraces));
-    db.open(path);
+    db.open(target);
     const Reader read = [&db](const QString &sql, const QString &argument) {
         QSqlQuery q = db.prepare(sql);
         if (!argument.isNull())

@@ -3,7 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-// Brings a database file made by an earlier version up to the program's schema.
+// Brings a database made by an earlier version up to the program's schema: a
+// file, or a database on a PostgreSQL server named by its URL.
 namespace SchemaUpgrade {
 
 // Adds to the existing SQLite file at `path` what the schema has and the file
@@ -17,6 +18,9 @@ namespace SchemaUpgrade {
 // read-only or no database, holds none of the schema's tables (it is some other
 // program's database), or the engine refuses an addition (for instance a column
 // that rows already in the table could not take).
+//
+// A server's database gains the tables, indexes, rules and triggers it lacks,
+// likewise in one transaction.
 QStringList upgrade(const QString &path);
 
 // The same against another schema script (tests).

@@ -1,10 +1,12 @@
-// hotel-createdb: writes a new database file, empty, with demonstration data,
-// or with years of generated history. It never replaces an existing file, except
-// with --restore, which puts a copy back and keeps the file it replaces; with
-// --upgrade it adds to an existing one what a newer schema has and it lacks.
+// hotel-createdb: writes a new database, empty, with demonstration data, or with
+// years of generated history, into a new file or an empty database on a
+// PostgreSQL server. It never replaces an existing file or tables, except with
+// --restore, which puts a copy back and keeps the file it replaces; with
+// --upgrade it adds to an existing database what a newer schema has and it lacks.
 #include "Backup.h"
 #include "DataError.h"
 #include "DatabaseFactory.h"
+#include "DatabaseTarget.h"
 #include "DateTimes.h"
 #include "SchemaUpgrade.h"
 
@@ -41,9 +43,9 @@ QString describe(const DatabaseFactory::Counts &c)
         .arg(c.consumptions);
 }
 
-int upgradeFile(const QString &file)
+int upgradeTarget(const QString &file)
 {
-    const QString shown = QDir::toNativeSeparators(file);
+    const QString shown = DatabaseTarget::parse(file).describe();
     try {
         const QStringList added = SchemaUpgrade::upgrade(file);
         if (added.isEmpty())
@@ -66,23 +68,28 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Writes a new hotel database file.\n"
+        "Writes a new hotel database, or brings one up to date.\n"
         "\n"
         "  hotel-createdb [--empty | --demo | --large [--scale N] [--seed N]]\n"
-        "                 [--today YYYY-MM-DD] [--skip-existing] FILE\n"
-        "  hotel-createdb --upgrade FILE\n"
+        "                 [--today YYYY-MM-DD] [--skip-existing] TARGET\n"
+        "  hotel-createdb --upgrade TARGET\n"
         "\n"
+        "TARGET is a file, or a database on a PostgreSQL server named by a URL such as\n"
+        "postgresql://hotel@server/hotel?sslmode=require (never with a password: libpq\n"
+        "reads it from ~/.pgpass or PGPASSWORD). The database must exist and be empty.\n"
         "--demo (the default) writes a small hotel in use, with stays around today;\n"
         "--empty writes the tables only; --large writes ten years of a 200-room hotel\n"
         "(about 200,000 stays, 50,000 guests and 600,000 consumptions; --scale 0.1\n"
         "writes a tenth of it, --scale 2 twice as much).\n"
-        "An existing FILE is never replaced: the tool fails with exit code 1, or with\n"
-        "--skip-existing leaves it and succeeds. Wrong arguments give exit code 2.\n"
+        "An existing FILE, or a database that holds tables, is never replaced: the tool\n"
+        "fails with exit code 1, or with --skip-existing leaves it and succeeds.\n"
+        "Wrong arguments give exit code 2.\n"
         "\n"
-        "--upgrade adds to an existing FILE, made by an earlier version, the tables,\n"
-        "columns, indexes and triggers of this version that it lacks, in one\n"
-        "transaction; it never changes or removes what FILE holds, rows included.\n"
-        "Close the program before upgrading its file, and start it again after.\n"
+        "--upgrade adds to a database made by an earlier version the tables, columns,\n"
+        "indexes and rules of this version that it lacks (among them the rule against\n"
+        "double bookings and the change log that lets several desks follow each\n"
+        "other), in one transaction; it never changes or removes what it holds, rows\n"
+        "included. Close the program before upgrading its file, and start it again after.\n"
         "\n"
         "  hotel-createdb --restore COPY FILE\n"
         "\n"
@@ -105,14 +112,15 @@ int main(int argc, char *argv[])
                                    QStringLiteral("The day the stays are placed around (default: the current day)."),
                                    QStringLiteral("YYYY-MM-DD"));
     const QCommandLineOption skipExisting(QStringLiteral("skip-existing"),
-                                          QStringLiteral("If FILE exists, leave it and succeed."));
+                                          QStringLiteral("If TARGET exists, leave it and succeed."));
     const QCommandLineOption upgrade(QStringLiteral("upgrade"),
-                                     QStringLiteral("Add to the existing FILE what this version's schema has and it "
+                                     QStringLiteral("Add to the existing TARGET what this version's schema has and it "
                                                     "lacks; rows are never touched."));
     const QCommandLineOption restore(QStringLiteral("restore"),
                                      QStringLiteral("Put the copy COPY back as FILE, keeping the replaced file."));
     parser.addOptions({empty, demo, large, scale, seed, today, skipExisting, upgrade, restore});
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The database file to write."));
+    parser.addPositionalArgument(QStringLiteral("TARGET"),
+                                 QStringLiteral("The database file, or the postgresql:// URL of the database."));
 
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
@@ -155,10 +163,15 @@ int main(int argc, char *argv[])
     }
     const QStringList files = parser.positionalArguments();
     if (files.size() != 1)
-        return usageError(QStringLiteral("Give exactly one FILE."));
+        return usageError(QStringLiteral("Give exactly one TARGET."));
     const QString file = files.first();
+    try {
+        DatabaseTarget::parse(file);
+    } catch (const DataError &e) {
+        return usageError(e.message());
+    }
     if (parser.isSet(upgrade))
-        return upgradeFile(file);
+        return upgradeTarget(file);
 
     DatabaseFactory::LargeOptions options;
     if (parser.isSet(scale)) {
@@ -182,17 +195,21 @@ int main(int argc, char *argv[])
     }
     options.today = day;
 
-    const QString shown = QDir::toNativeSeparators(file);
-    if (QFileInfo::exists(file)) {
-        if (parser.isSet(skipExisting)) {
-            QTextStream(stdout) << shown << " already exists; left as it is.\n";
-            return Success;
-        }
-        QTextStream(stderr) << shown << " already exists; it was left unchanged.\n";
-        return Failure;
-    }
-
+    const bool server = DatabaseTarget::isServerUrl(file);
+    const QString shown = server ? DatabaseTarget::parse(file).describe() : QDir::toNativeSeparators(file);
     try {
+        if (DatabaseFactory::exists(file)) {
+            if (parser.isSet(skipExisting)) {
+                QTextStream(stdout) << shown << " already exists; left as it is.\n";
+                return Success;
+            }
+            // A server's database says what it holds when the tool tries it.
+            if (!server) {
+                QTextStream(stderr) << shown << " already exists; it was left unchanged.\n";
+                return Failure;
+            }
+        }
+
         QElapsedTimer timer;
         timer.start();
         QString what;

@@ -1,5 +1,7 @@
 #include "MessageDialog.h"
 
+#include "ChangeFeed.h"
+
 #include <QAbstractButton>
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -56,6 +58,9 @@ void execCentred(QMessageBox &box)
                 observer()(box);
         });
     }
+    // A handler asking the user goes on with the record it asked about: other
+    // desks' commits wait until the box is answered.
+    const ChangeFeed::Hold hold;
     box.exec();
 }
 

@@ -1,5 +1,6 @@
 #include "DataError.h"
 #include "Regional.h"
+#include "PostgresServer.h"
 #include "TestDatabase.h"
 #include "TestSupport.h"
 #include "UDM.h"
@@ -10,6 +11,7 @@
 #include <QSqlError>
 #include <QRegularExpression>
 #include <QSqlQuery>
+#include <QScopeGuard>
 #include <QTest>
 
 // The data module: opening the file, the shared cursors and the named queries.
@@ -52,7 +54,7 @@ private slots:
         const qint64 b = db.addRoomType(QStringLiteral("B"), money("20"));
         db.addRoom(QStringLiteral("20"), a);
         db.addRoom(QStringLiteral("10"), b);
-        TDM dm(db.folder());
+        TDM dm(db.target());
         QStringList opened;
         for (Cursor *c : tableCursors(dm))
             connect(c, &Cursor::stateChanged, this, [&opened, c] {
@@ -92,7 +94,7 @@ private slots:
                 {QStringLiteral("Hotel Sur"), QByteArray("BM..")});
         if (!table)
             db.exec(QStringLiteral("DROP TABLE DatosDelHotel"));
-        TDM dm(db.folder());
+        TDM dm(db.target());
         QCOMPARE(dm.hasDatosDelHotel(), false);
         QStringList opened;
         QList<Cursor *> cursors = tableCursors(dm);
@@ -137,7 +139,8 @@ private slots:
     {
         QFETCH(QString, sql);
         QFETCH(QString, refusal);
-        TestDatabase db;
+        // The file engine's own words; the server's are mapped to them (tst_cursor).
+        TestDatabase db(TestDatabase::Kind::File);
         db.exec(QStringLiteral("INSERT INTO DatosDelHotel (Nombre) VALUES ('Hotel Sur')"));
         QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("rules"));
         {
@@ -162,6 +165,16 @@ private slots:
         QTest::addColumn<QString>("damage");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("openCursors");
+        if (TestDatabase::serverRun()) {
+            QTest::newRow("no server there") << "no server" << "No such file or directory" << 0;
+            QTest::newRow("a database that does not exist") << "no database" << "database \"nadie\" does not exist" << 0;
+            QTest::newRow("a wrong password") << "wrong password" << "password authentication failed for user \"hotel\"" << 0;
+            QTest::newRow("no password at hand") << "no password" << "no password supplied" << 0;
+            QTest::newRow("a database without tables") << "no tables" << "holds no tables of the hotel" << 0;
+            QTest::newRow("a table missing") << "no-table" << "no such table: Habitaciones" << 2;
+            QTest::newRow("a password in the address") << "password in url" << "holds a password" << 0;
+            return;
+        }
         QTest::newRow("missing file") << "missing" << "Could not find file" << 0;
         QTest::newRow("random bytes") << "random" << "file is not a database" << 0;
         QTest::newRow("truncated") << "truncated" << "" << 0;
@@ -203,16 +216,50 @@ private slots:
             QVERIFY(q.exec(QStringLiteral("PRAGMA locking_mode = EXCLUSIVE")));
             QVERIFY2(q.exec(QStringLiteral("BEGIN EXCLUSIVE")), qPrintable(q.lastError().text()));
         } else if (damage == u"no-table") {
-            db.exec(QStringLiteral("PRAGMA foreign_keys = OFF"));
-            db.exec(QStringLiteral("DROP TABLE Habitaciones"));
+            if (db.isServer()) {
+                db.exec(QStringLiteral("DROP TABLE Habitaciones CASCADE"));
+            } else {
+                db.exec(QStringLiteral("PRAGMA foreign_keys = OFF"));
+                db.exec(QStringLiteral("DROP TABLE Habitaciones"));
+            }
         } else if (damage == u"folder") {
             QVERIFY(QFile::remove(path));
             QVERIFY(QDir(db.folder()).mkdir(QStringLiteral("Hotel.db")));
         }
         const QStringList before = QDir(db.folder()).entryList(QDir::Files | QDir::Hidden);
-        const QByteArray bytesBefore = fileBytes(path);
+        const QByteArray bytesBefore = path.isEmpty() ? QByteArray() : fileBytes(path);
 
-        TDM dm(db.folder());
+        // A server's faults are in the address, the server's state or the
+        // password libpq finds.
+        QString target = db.target();
+        const QByteArray passwordBefore = qgetenv("PGPASSWORD");
+        const QByteArray passFileBefore = qgetenv("PGPASSFILE");
+        qputenv("PGPASSFILE", QFile::encodeName(db.folder() + QStringLiteral("/no-pgpass")));
+        qunsetenv("PGPASSWORD");
+        const auto restore = qScopeGuard([&] {
+            qputenv("PGPASSFILE", passFileBefore);
+            if (passwordBefore.isNull())
+                qunsetenv("PGPASSWORD");
+            else
+                qputenv("PGPASSWORD", passwordBefore);
+        });
+        if (damage == u"no server") {
+            target = QStringLiteral("postgresql://hotel@/hotel?host=%1").arg(db.folder());
+        } else if (damage == u"no database") {
+            target = TestDatabase::server()->url(QStringLiteral("nadie"));
+        } else if (damage == u"wrong password" || damage == u"no password") {
+            target = TestDatabase::server()->url(db.databaseName(), PostgresServer::HotelRole);
+            if (damage == u"wrong password")
+                qputenv("PGPASSWORD", "no-es-la-clave");
+        } else if (damage == u"no tables") {
+            const QString empty = db.databaseName() + QStringLiteral("_vacia");
+            QVERIFY(TestDatabase::server()->run(QStringLiteral("postgres"), {QStringLiteral("CREATE DATABASE %1").arg(empty)}));
+            target = TestDatabase::server()->url(empty);
+        } else if (damage == u"password in url") {
+            target = QStringLiteral("postgresql://hotel:secreto@/hotel?host=%1").arg(db.folder());
+        }
+
+        TDM dm(target);
         dm.Cnx.setBusyTimeout(100);
         QString error;
         try {
@@ -234,10 +281,15 @@ private slots:
         } catch (const DataError &e) {
             QCOMPARE(e.message(), QStringLiteral("TEstadias: Cannot perform this operation on a closed dataset"));
         }
+        if (damage == u"password in url")
+            QVERIFY2(!error.contains(u"secreto"), "the message repeats the password");
+        if (damage == u"no tables")
+            QVERIFY(TestDatabase::server()->run(QStringLiteral("postgres"),
+                                                {QStringLiteral("DROP DATABASE %1_vacia WITH (FORCE)").arg(db.databaseName())}));
         if (damage != u"no-table") {
             // The attempt creates and changes nothing.
             QCOMPARE(QDir(db.folder()).entryList(QDir::Files | QDir::Hidden), before);
-            QCOMPARE(fileBytes(path), bytesBefore);
+            QCOMPARE(path.isEmpty() ? QByteArray() : fileBytes(path), bytesBefore);
         }
         if (locker || QSqlDatabase::contains(lockName)) {
             QSqlDatabase::database(lockName, false).close();
@@ -278,7 +330,7 @@ private slots:
         db.addStay(guest, r102, checkIn, checkOut, state);
         // The same dates on a room of another type never count.
         db.addStay(guest, r201, QStringLiteral("2014-05-01"), QStringLiteral("2014-05-30"), QStringLiteral("Ocupada"));
-        TDM dm(db.folder());
+        TDM dm(db.target());
         dm.DataModuleCreate();
         QueryCursor &q = *dm.QHabitacionesOcupadas;
         q.setParameter(QStringLiteral("fechaIni"), QDate(2014, 5, 10));
@@ -320,7 +372,7 @@ private slots:
                                        QStringLiteral("Facturada"));
         db.addStay(guest, room, QStringLiteral("2014-06-01"), QStringLiteral("2014-06-05"), QStringLiteral("Finalizada"));
         db.addStay(guest, other, QStringLiteral("2014-05-01"), QStringLiteral("2014-06-30"), QStringLiteral("Ocupada"));
-        TDM dm(db.folder());
+        TDM dm(db.target());
         dm.DataModuleCreate();
         QCOMPARE(dm.roomIsFree(room, QDate::fromString(from, Qt::ISODate), QDate::fromString(to, Qt::ISODate),
                                exceptTheStay ? stay : 0),
@@ -343,7 +395,7 @@ private slots:
         db.addStay(beto, r11, QStringLiteral("2014-01-01"), QStringLiteral("2014-01-01"), QStringLiteral("Ocupada")); // 1
         db.addStay(beto, r11, QStringLiteral("2014-02-01"), QStringLiteral("2014-02-04"), QStringLiteral("Reservada")); // 4
         db.addStay(ana, r20, QStringLiteral("2014-03-01"), QStringLiteral("2014-03-01"), QStringLiteral("Ocupada"));
-        TDM dm(db.folder());
+        TDM dm(db.target());
         dm.DataModuleCreate();
 
         QueryCursor &rank = *dm.QHabitaconesMasPedidas;
@@ -382,9 +434,8 @@ private slots:
         db.addRoom(QStringLiteral("201"), a, 2);
         db.addRoom(QStringLiteral("102"), a, 1);
         db.addRoom(QStringLiteral("101"), a, 1);
-        db.exec(QStringLiteral("PRAGMA foreign_keys = OFF"));
-        db.exec(QStringLiteral("INSERT INTO Habitaciones (NroHabitacion, IdTipo) VALUES ('999', 77)"));
-        TDM dm(db.folder());
+        db.execUnrelated(QStringLiteral("INSERT INTO Habitaciones (NroHabitacion, IdTipo) VALUES ('999', 77)"));
+        TDM dm(db.target());
         dm.DataModuleCreate();
         QueryCursor &q = *dm.QHabitacionesPorTipo;
         q.open();
@@ -404,13 +455,13 @@ private slots:
         TestDatabase db;
         const qint64 a = db.addRoomType(QStringLiteral("Doble"), money("12.5"));
         const qint64 b = db.addRoomType(QStringLiteral("Simple"), money("10"));
-        db.exec(QStringLiteral("UPDATE TiposDeHabitacion SET Foto = zeroblob(100000) WHERE IdTipo = ?"), {a});
-        db.exec(QStringLiteral("UPDATE TiposDeHabitacion SET Foto = zeroblob(100001) WHERE IdTipo = ?"), {b});
+        db.exec(QStringLiteral("UPDATE TiposDeHabitacion SET Foto = ? WHERE IdTipo = ?"), {QByteArray(100000, '\0'), a});
+        db.exec(QStringLiteral("UPDATE TiposDeHabitacion SET Foto = ? WHERE IdTipo = ?"), {QByteArray(100001, '\0'), b});
         db.addRoom(QStringLiteral("101"), a, 1);
         db.addRoom(QStringLiteral("102"), a, 1);
         db.addRoom(QStringLiteral("103"), a, 2);
         db.addRoom(QStringLiteral("201"), b, 2);
-        TDM dm(db.folder());
+        TDM dm(db.target());
         dm.DataModuleCreate();
         QueryCursor &q = *dm.QHabitacionesPorTipo;
         q.open();
@@ -445,7 +496,9 @@ private slots:
         QFETCH(QString, required);
         QFETCH(QString, forbidden);
         TestDatabase db;
-        TDM dm(db.folder());
+        if (db.isServer())
+            QSKIP("The plans read are the file engine's; the server plans by its own statistics.");
+        TDM dm(db.target());
         dm.DataModuleCreate();
         auto *q = dm.findChild<QueryCursor *>(query);
         QVERIFY(q);

@@ -80,7 +80,7 @@ private:
         }
         m_ana = m_db->addGuest(QStringLiteral("Ana Paz"));
         m_beto = m_db->addGuest(QStringLiteral("Beto Ruiz"));
-        Startup::createAll(m_db->folder());
+        Startup::createAll(m_db->target());
         Regional::setSettings(spanishSettings());
         m_ownDialog = !FBusquedaHabitacion;
         if (m_ownDialog)
@@ -156,7 +156,7 @@ private:
     {
         return m_db
             ->scalar(QStringLiteral("SELECT FechaIngreso || '|' || FechaEgreso || '|' || Dias || '|' || PrecioDiario || "
-                                    "'|' || PrecioFinal || '|' || ifnull(Estado, '') || '|' || IdHuesped || '|' || "
+                                    "'|' || PrecioFinal || '|' || coalesce(Estado, '') || '|' || IdHuesped || '|' || "
                                     "IdHabitacion FROM Estadias ORDER BY IdEstadia DESC LIMIT 1"))
             .toString();
     }

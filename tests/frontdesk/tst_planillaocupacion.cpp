@@ -84,7 +84,7 @@ private:
 
     void start()
     {
-        Startup::createAll(m_db->folder());
+        Startup::createAll(m_db->target());
         Regional::setSettings(spanishSettings());
     }
 

@@ -6,6 +6,7 @@
 #include "Startup.h"
 #include "TestDatabase.h"
 #include "TestSupport.h"
+#include "ChangeFeed.h"
 #include "UDM.h"
 #include "UPrincipal.h"
 #include "URegistrarConsumos.h"
@@ -100,7 +101,7 @@ private slots:
                                     QStringLiteral("Facturada"));
         m_db->addConsumption(m_otherStay, m_cafe, 2, money("2"), QStringLiteral("2014-04-01 09:00:00"));
         m_db->addConsumption(m_otherStay, m_cafe, 1, money("2"), QStringLiteral("2014-04-02 09:00:00"));
-        Startup::createAll(m_db->folder());
+        Startup::createAll(m_db->target());
         Regional::setSettings(spanishSettings());
         m_ownWindow = !FRegistrarConsumos;
         if (m_ownWindow)
@@ -295,17 +296,21 @@ private slots:
     void refusedRowIsRecordedOnceOnRetry()
     {
         makeCurrent(m_emptyStay);
-        // Another program removes the stay: the new row is refused.
+        const QVariant room = m_db->scalar(QStringLiteral("SELECT IdHabitacion FROM Estadias WHERE IdEstadia = ?"), {m_emptyStay});
+        // Another program removes the stay, before this one hears of it: the
+        // new row is refused.
+        DM->Feed->stop();
         m_db->exec(QStringLiteral("DELETE FROM Estadias WHERE IdEstadia = ?"), {m_emptyStay});
         DialogAnswers answers(QStringLiteral("OK"));
-        showModalAnd(&w(), [this] {
+        showModalAnd(&w(), [this, room] {
             chooseService(QStringLiteral("Café"));
             addTyped(QStringLiteral("2"));
             QVERIFY(adding());
             QCOMPARE(DM->TConsumosDeServicios->state(), Cursor::State::Insert);
             // It comes back; accepting again records the consumption once.
-            m_db->exec(QStringLiteral("INSERT INTO Estadias (IdEstadia, Estado) VALUES (?, 'Ocupada')"),
-                       {m_emptyStay});
+            m_db->exec(QStringLiteral("INSERT INTO Estadias (IdEstadia, IdHabitacion, FechaIngreso, FechaEgreso, Estado) "
+                                      "VALUES (?, ?, '2014-05-10 00:00:00', '2014-05-12 00:00:00', 'Ocupada')"),
+                       {m_emptyStay, room});
             w().edCant->setText(QStringLiteral("3"));
             QTest::mouseClick(w().btAceptar, Qt::LeftButton);
             QVERIFY(browsing());
@@ -322,6 +327,7 @@ private slots:
     void cancelDropsARefusedRow()
     {
         makeCurrent(m_emptyStay);
+        DM->Feed->stop();
         m_db->exec(QStringLiteral("DELETE FROM Estadias WHERE IdEstadia = ?"), {m_emptyStay});
         DialogAnswers answers(QStringLiteral("OK"));
         showModalAnd(&w(), [] {

@@ -141,7 +141,7 @@ private slots:
 
     void layout()
     {
-        start(m_db->folder());
+        start(m_db->target());
         QCOMPARE(w().windowTitle(), QStringLiteral("Datos del Hotel"));
         QVERIFY(!w().isVisible());
         QCOMPARE(w().parent(), FPrincipal);
@@ -181,7 +181,7 @@ private slots:
         QFETCH(bool, existing);
         if (existing)
             storeHotel(QStringLiteral("Hotel Viejo"));
-        start(m_db->folder());
+        start(m_db->target());
         DialogAnswers answers;
         administrar([&] {
             QCOMPARE(datos().state(), existing ? Cursor::State::Edit : Cursor::State::Insert);
@@ -228,7 +228,7 @@ private slots:
         QFETCH(bool, closeBox);
         if (existing)
             storeHotel(QStringLiteral("Hotel Viejo"));
-        start(m_db->folder());
+        start(m_db->target());
         const QString logo = pictureFile(QStringLiteral("logo.bmp"), QImage(8, 8, QImage::Format_RGB32), "BMP");
         DialogAnswers answers;
         administrar([&] {
@@ -271,7 +271,7 @@ private slots:
         QFETCH(QString, address);
         QFETCH(bool, logo);
         QFETCH(bool, refused);
-        start(m_db->folder());
+        start(m_db->target());
         const QString file = pictureFile(QStringLiteral("logo.bmp"), QImage(8, 8, QImage::Format_RGB32), "BMP");
         DialogAnswers answers({QStringLiteral("OK")});
         administrar([&] {
@@ -301,7 +301,7 @@ private slots:
     // The edits take no more than their columns hold.
     void lengthLimits()
     {
-        start(m_db->folder());
+        start(m_db->target());
         const QString longText(70, u'x');
         administrar([&] {
             for (BoundEdit *e : {w().DBEdit1, w().DBEdit2, w().DBEdit3, w().DBEdit4, w().DBEdit5})
@@ -346,7 +346,7 @@ private slots:
         QImage old(10, 10, QImage::Format_RGB32);
         old.fill(Qt::green);
         storeHotel(QStringLiteral("Hotel Sur"), BoundImage::bitmapBytes(old));
-        start(m_db->folder());
+        start(m_db->target());
         // Half transparent, half blue: transparent parts must come out white.
         QImage picture(size, QImage::Format_ARGB32);
         picture.fill(Qt::blue);
@@ -402,7 +402,7 @@ private slots:
         old.fill(Qt::green);
         const QByteArray logo = BoundImage::bitmapBytes(old);
         storeHotel(QStringLiteral("Hotel Sur"), logo);
-        start(m_db->folder());
+        start(m_db->target());
         DialogAnswers answers;
         administrar([&] {
             QVERIFY(!w().dbImgLogo->picture().isNull());
@@ -421,7 +421,7 @@ private slots:
     // Clicking the picture chooses a logo too.
     void clickingThePictureChooses()
     {
-        start(m_db->folder());
+        start(m_db->target());
         QImage red(20, 10, QImage::Format_RGB32);
         red.fill(Qt::red);
         const QString path = pictureFile(QStringLiteral("logo.bmp"), red, "BMP");
@@ -438,7 +438,7 @@ private slots:
     // database keeps one record only, and the refusal reaches the user.
     void secondRecordRefused()
     {
-        start(m_db->folder());
+        start(m_db->target());
         m_db->exec(QStringLiteral("INSERT INTO DatosDelHotel (Nombre) VALUES ('Hotel de Otra Mesa')"));
         DialogAnswers answers(QStringLiteral("OK"));
         administrar([&] {
@@ -472,7 +472,7 @@ private slots:
         DialogAnswers answers(QStringLiteral("OK"));
         if (database) {
             m_db->exec(QStringLiteral("DROP TABLE DatosDelHotel"));
-            start(m_db->folder());
+            start(m_db->target());
             QCOMPARE(answers.boxes().size(), 0);
             QVERIFY(DM->TEstadias->isOpen());
         } else {

@@ -79,7 +79,7 @@ private slots:
         m_db->addRoom(QStringLiteral("101"), doble, 1, QStringLiteral("Mar"));
         m_db->addRoom(QStringLiteral("301"), simple, 4, QStringLiteral("Jardín"));
         m_db->addRoom(QStringLiteral("102"), doble, 1, QStringLiteral("Ciudad"));
-        Startup::createAll(m_db->folder());
+        Startup::createAll(m_db->target());
         if (!FHabitaciones)
             FHabitaciones = new TFHabitaciones(FPrincipal);
         Regional::setSettings(spanishSettings());

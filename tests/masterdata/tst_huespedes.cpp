@@ -49,7 +49,7 @@ private slots:
         m_db = std::make_unique<TestDatabase>();
         for (const char *n : {"Carla Ruiz", "Mariana Sosa", "Ana Martínez", "O'Brien, Arturo", "Beto Díaz"})
             m_db->addGuest(QString::fromUtf8(n));
-        Startup::createAll(m_db->folder());
+        Startup::createAll(m_db->target());
     }
 
     void cleanup()
@@ -211,8 +211,16 @@ private slots:
     void refusedPostKeepsEditing()
     {
         // Names are cut to their column while typed; the file refuses this one.
-        m_db->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Huespedes WHEN NEW.Nombre = 'Nadie' "
-                                  "BEGIN SELECT RAISE(ABORT, 'Nombre not taken'); END"));
+        if (m_db->isServer()) {
+            m_db->exec(QStringLiteral("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                                      "IF NEW.Nombre = 'Nadie' THEN RAISE EXCEPTION 'Nombre not taken'; END IF; "
+                                      "RETURN NEW; END $$"));
+            m_db->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Huespedes FOR EACH ROW "
+                                      "EXECUTE FUNCTION refuse()"));
+        } else {
+            m_db->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON Huespedes WHEN NEW.Nombre = 'Nadie' "
+                                      "BEGIN SELECT RAISE(ABORT, 'Nombre not taken'); END"));
+        }
         DialogAnswers answers({QStringLiteral("OK")});
         showModalAnd(FHuespedes, [] {
             FHuespedes->DBNavigator1->press(RecordNavigator::Insert);

@@ -54,7 +54,7 @@ private:
         QStringList out;
         const int n = m_db->scalar(QStringLiteral("SELECT count(*) FROM Servicios")).toInt();
         for (int i = 0; i < n; ++i)
-            out << m_db->scalar(QStringLiteral("SELECT Nombre || '=' || ifnull(Precio, 'null') FROM Servicios "
+            out << m_db->scalar(QStringLiteral("SELECT Nombre || '=' || coalesce(CAST(Precio AS TEXT), 'null') FROM Servicios "
                                                "ORDER BY Nombre LIMIT 1 OFFSET ?"),
                                 {i})
                        .toString();
@@ -77,7 +77,7 @@ private slots:
         m_db->addService(QStringLiteral("Desayuno"), money("50"));
         m_db->addService(QStringLiteral("Minibar"), money("80"));
         m_db->addService(QStringLiteral("Lavandería"), money("120"));
-        Startup::createAll(m_db->folder());
+        Startup::createAll(m_db->target());
         if (!FServcios)
             FServcios = new TFServcios(FPrincipal);
         Regional::setSettings(spanishSettings());

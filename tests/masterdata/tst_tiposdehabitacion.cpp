@@ -120,7 +120,7 @@ private slots:
         m_db->addRoom(QStringLiteral("101"), doble);
         m_originalPhoto = encoded(sample(32, 24, Qt::darkRed), "BMP");
         m_db->exec(QStringLiteral("UPDATE TiposDeHabitacion SET Foto = ? WHERE IdTipo = ?"), {m_originalPhoto, doble});
-        Startup::createAll(m_db->folder());
+        Startup::createAll(m_db->target());
         if (!FTiposHabitacion)
             FTiposHabitacion = new TFTiposHabitacion(FPrincipal);
         // Regional settings are read again at start-up.
@@ -203,8 +203,16 @@ private slots:
     void refusedPostKeepsEditFace()
     {
         // Names are cut to their column while typed; the file refuses this one.
-        m_db->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON TiposDeHabitacion WHEN NEW.Nombre = 'Nadie' "
-                                  "BEGIN SELECT RAISE(ABORT, 'Nombre not taken'); END"));
+        if (m_db->isServer()) {
+            m_db->exec(QStringLiteral("CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                                      "IF NEW.Nombre = 'Nadie' THEN RAISE EXCEPTION 'Nombre not taken'; END IF; "
+                                      "RETURN NEW; END $$"));
+            m_db->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON TiposDeHabitacion FOR EACH ROW "
+                                      "EXECUTE FUNCTION refuse()"));
+        } else {
+            m_db->exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON TiposDeHabitacion WHEN NEW.Nombre = 'Nadie' "
+                                      "BEGIN SELECT RAISE(ABORT, 'Nombre not taken'); END"));
+        }
         DialogAnswers answers(QStringLiteral("OK"));
         showModalAnd(&w(), [&] {
             QTest::mouseClick(w().btAgregar, Qt::LeftButton);

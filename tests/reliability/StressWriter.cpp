@@ -44,9 +44,15 @@ int main(int argc, char *argv[])
         Cursor &stays = *dm.TEstadias;
         Cursor &consumptions = *dm.TConsumosDeServicios;
         const Money daily = Money::fromUnits(80);
+        // After every stay an earlier writer left.
+        QDate start(2014, 1, 1);
+        for (stays.first(); !stays.atEnd(); stays.next())
+            start = std::max(start, stays.fieldByName(QStringLiteral("FechaEgreso")).asDateTime().date().addDays(1));
         say(QStringLiteral("ready"));
         for (int n = 0;; ++n) {
-            const QDate in = QDate(2014, 1, 1).addDays(random.bounded(3000));
+            // Each stay in a span of its own: the room never holds two on one day,
+            // even after its check-out moves.
+            const QDate in = start.addDays(n * 40 + random.bounded(10));
             const int days = 1 + int(random.bounded(14));
             stays.append();
             stays.setValue(QStringLiteral("IdHuesped"), guest);

@@ -1,4 +1,5 @@
 #include "DataGrid.h"
+#include "PostgresServer.h"
 #include "RecordNavigator.h"
 #include "Regional.h"
 #include "Startup.h"
@@ -16,13 +17,14 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QMenuBar>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
 
-// Start-up with a database file that cannot serve, started the way the main
-// block does: one clear dialog, a usable main window, and the folder left as
-// it was. (Each fault's message at the data module is in tst_datamodule.)
+// Start-up with a database file (or server) that cannot serve, started the
+// way the main block does: one clear dialog, a usable main window, and the
+// folder left as it was. (Each fault's message at the data module is in tst_datamodule.)
 class TestStartupFaults : public QObject
 {
     Q_OBJECT
@@ -115,6 +117,16 @@ private slots:
         QTest::addColumn<QString>("message");
         // The guests cursor opens first, the services cursor fourth.
         QTest::addColumn<bool>("guestsOpen");
+        if (TestDatabase::serverRun()) {
+            // Each names the server's host, the database and the server's words.
+            QTest::newRow("no server there") << "no server" << "on the server '" << false;
+            QTest::newRow("a wrong password")
+                << "wrong password" << "password authentication failed for user \"hotel\"" << false;
+            QTest::newRow("a database that does not exist")
+                << "no database" << "database \"nadie\" does not exist" << false;
+            QTest::newRow("a database without tables") << "no tables" << "holds no tables of the hotel" << false;
+            return;
+        }
         QTest::newRow("missing") << "missing" << "Could not find file" << false;
         QTest::newRow("empty file") << "empty" << "no such table: Huespedes" << false;
         QTest::newRow("random bytes") << "random" << "file is not a database" << false;
@@ -149,7 +161,32 @@ private slots:
                 QSqlDatabase::removeDatabase(name);
             }
         } locker{lockName};
-        if (how == u"locked") {
+        // A server's faults are in the address, the server or the password.
+        QString target = db.target();
+        const QByteArray passwordBefore = qgetenv("PGPASSWORD");
+        const auto restorePassword = qScopeGuard([&] {
+            if (passwordBefore.isNull())
+                qunsetenv("PGPASSWORD");
+            else
+                qputenv("PGPASSWORD", passwordBefore);
+        });
+        QString emptyDatabase;
+        if (db.isServer()) {
+            PostgresServer *server = TestDatabase::server();
+            if (how == u"no server") {
+                target = QStringLiteral("postgresql://hotel@/hotel?host=%1").arg(db.folder());
+            } else if (how == u"wrong password") {
+                target = server->url(db.databaseName(), PostgresServer::HotelRole);
+                qputenv("PGPASSWORD", "no-es-la-clave");
+            } else if (how == u"no database") {
+                target = server->url(QStringLiteral("nadie"));
+            } else if (how == u"no tables") {
+                emptyDatabase = db.databaseName() + QStringLiteral("_vacia");
+                QVERIFY(server->run(QStringLiteral("postgres"), {QStringLiteral("CREATE DATABASE %1").arg(emptyDatabase)}));
+                target = server->url(emptyDatabase);
+            }
+            db.closeConnection();
+        } else if (how == u"locked") {
             QVERIFY(Unprivileged::setMode(db.folder(), 0777));
             QVERIFY(Unprivileged::setMode(db.path(), 0666));
             db.closeConnection();
@@ -159,7 +196,7 @@ private slots:
             QSqlQuery q(other);
             QVERIFY(q.exec(QStringLiteral("PRAGMA locking_mode = EXCLUSIVE")));
             QVERIFY(q.exec(QStringLiteral("BEGIN EXCLUSIVE")));
-        } else {
+        } else if (!db.isServer()) {
             damage(db, how);
         }
         if (QTest::currentTestFailed())
@@ -168,7 +205,9 @@ private slots:
 
         {
             DialogAnswers answers(QStringLiteral("OK"));
-            {
+            if (db.isServer()) {
+                Startup::createAllOn(target, QString());
+            } else {
                 Unprivileged nobody;
                 QVERIFY(nobody.isValid());
                 Startup::createAll(db.folder());
@@ -204,12 +243,17 @@ private slots:
         // Once the program has ended, the folder is as it was.
         Startup::destroyAll();
         QCOMPARE(folderState(db.folder()), before);
+        if (!emptyDatabase.isEmpty())
+            QVERIFY(TestDatabase::server()->run(QStringLiteral("postgres"),
+                                                {QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(emptyDatabase)}));
     }
 
     // A read-only file is refused at once, not at the first post; made
     // writable, the same file opens and takes posts.
     void readOnlyFileOpensOnceWritable()
     {
+        if (TestDatabase::serverRun())
+            QSKIP("A file's modes only");
         TestDatabase db;
         QVERIFY(db.isValid());
         db.addGuest(QStringLiteral("Ana"));

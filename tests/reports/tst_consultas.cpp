@@ -109,7 +109,7 @@ private slots:
         m_db->addStay(beto, r9, QStringLiteral("2024-07-01"), QStringLiteral("2024-07-05"), QStringLiteral("Reservada"));
         m_db->addStay(beto, r10, QStringLiteral("2024-03-01"), QStringLiteral("2024-03-05"), QStringLiteral("Ocupada"));
         m_db->addStay(carla, r400, QStringLiteral("2024-02-01"), QStringLiteral("2024-02-01"), billed);
-        Startup::createAll(m_db->folder());
+        Startup::createAll(m_db->target());
         Regional::setSettings(spanishSettings());
         if (!FConsultas)
             FConsultas = new TFConsultas(FPrincipal);

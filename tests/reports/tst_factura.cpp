@@ -82,7 +82,7 @@ private:
 
     void startOnStay()
     {
-        start(m_db->folder());
+        start(m_db->target());
         QVERIFY(DM->TEstadias->locate(QStringLiteral("IdEstadia"), m_stay));
     }
 

@@ -103,7 +103,7 @@ private slots:
         stay("Hugo Sanz", "90111222", 108, "2014-04-01", "2014-04-09", "Ocupada");
         // A reservation whose last day it is does not leave: it never came.
         stay("Inés Vaz", "11111222", 108, "2014-04-20", "2014-04-22", "Reservada");
-        Startup::createAll(m_db->folder());
+        Startup::createAll(m_db->target());
         Regional::setSettings(spanishSettings());
     }
 

@@ -157,7 +157,7 @@ private slots:
         QFETCH(QString, count);
         for (qsizetype i = 0; i < names.size(); ++i)
             m_db->addService(names[i], money(prices[i].toLatin1().constData()));
-        start(m_db->folder());
+        start(m_db->target());
 
         const ReportDocument doc = produceAt(FReportes->repServicios);
         QCOMPARE(doc.pageCount(), 1);
@@ -194,7 +194,7 @@ private slots:
         m_db->addRoom(QStringLiteral("10"), simple, 1, QStringLiteral("Mar"));
         m_db->exec(QStringLiteral("INSERT INTO Habitaciones (NroHabitacion, Piso, Vista, IdTipo) VALUES ('55', 1, "
                                   "'Mar', NULL)"));
-        start(m_db->folder());
+        start(m_db->target());
         reopenRooms();
 
         const ReportDocument doc = produceAt(FReportes->repHabitaciones);
@@ -236,7 +236,7 @@ private slots:
         const qint64 type = m_db->addRoomType(QStringLiteral("Doble"), money("50"));
         setTypeTexts(type, description, amenities);
         m_db->addRoom(QStringLiteral("1"), type);
-        start(m_db->folder());
+        start(m_db->target());
         reopenRooms();
 
         const ReportDocument doc = produceAt(FReportes->repHabitaciones);
@@ -254,7 +254,7 @@ private slots:
     // and the summary.
     void emptyListings()
     {
-        start(m_db->folder());
+        start(m_db->target());
         reopenRooms();
         const ReportDocument services = produceAt(FReportes->repServicios);
         QCOMPARE(services.pageCount(), 1);
@@ -274,7 +274,7 @@ private slots:
             m_db->addService(QStringLiteral("Servicio %1").arg(i, 3, 10, QLatin1Char('0')), money("5"));
             m_db->addRoom(QString::number(100 + i), type, 1 + i / 10);
         }
-        start(m_db->folder());
+        start(m_db->target());
 
         std::vector<int> printed;
         int pages = 0;
@@ -305,7 +305,7 @@ private slots:
         m_db->addService(QStringLiteral("Zapatería"), money("5"));
         m_db->addService(QStringLiteral("Almuerzo"), money("20"));
         m_db->addService(QStringLiteral("Masajes"), money("40"));
-        start(m_db->folder());
+        start(m_db->target());
         QCOMPARE(DM->TServicios->recNo(), 0);
         std::vector<int> printed;
         int pages = 0;
@@ -318,7 +318,7 @@ private slots:
     // The rooms listing needs its query open: the menu opens it first.
     void roomsQueryNotOpen()
     {
-        start(m_db->folder());
+        start(m_db->target());
         VERIFY_DATA_ERROR(FReportes->PreviewHabitaciones(),
                           "QHabitacionesPorTipo: Cannot perform this operation on a closed dataset");
     }

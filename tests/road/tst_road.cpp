@@ -28,8 +28,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QTabWidget>
 #include <QTest>
 
@@ -76,14 +74,6 @@ private:
         });
     }
 
-    static QSqlQuery readBack(const QString &sql)
-    {
-        QSqlDatabase db = QSqlDatabase::database(QStringLiteral("road-check"), false);
-        QSqlQuery q(db);
-        q.exec(sql);
-        return q;
-    }
-
 private slots:
     void initTestCase() { Startup::configure(*static_cast<QApplication *>(QCoreApplication::instance())); }
 
@@ -99,7 +89,7 @@ private slots:
         m_db->addService(QStringLiteral("Cena"), money("40.5"));
         m_db->addGuest(QStringLiteral("Ana Sosa"), QStringLiteral("20111222"));
         m_db->closeConnection();
-        Startup::createAll(m_db->folder());
+        Startup::createAll(m_db->target());
         Regional::setSettings(spanishSettings());
         FPrincipal->show();
     }
@@ -217,41 +207,30 @@ private slots:
         FPrincipal->EstadiasdeunHuesped1->trigger();
 
         // A second, independent connection finds exactly what the road wrote.
-        {
-            QSqlDatabase check = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("road-check"));
-            check.setDatabaseName(m_db->path());
-            QVERIFY(check.open());
-            QSqlQuery q = readBack(QStringLiteral(
-                "SELECT h.Nombre, h.DNI, r.NroHabitacion, e.FechaIngreso, e.FechaEgreso, e.Estado, e.Dias, "
-                "e.PrecioDiario, e.PrecioFinal FROM Estadias e JOIN Huespedes h ON h.IdHuesped = e.IdHuesped "
-                "JOIN Habitaciones r ON r.idHabitacion = e.IdHabitacion"));
-            QVERIFY(q.next());
-            QCOMPARE(q.value(0).toString(), QStringLiteral("Lucía Pérez"));
-            QCOMPARE(q.value(1).toString(), QStringLiteral("30444555"));
-            QCOMPARE(q.value(2).toString(), QStringLiteral("101"));
-            QCOMPARE(q.value(3).toString(), DateTimes::toCanonical(in));
-            QCOMPARE(q.value(4).toString(), DateTimes::toCanonical(out.addDays(1)));
-            QCOMPARE(q.value(5).toString(), QStringLiteral("Facturada"));
-            QCOMPARE(q.value(6).toInt(), 4);
-            QCOMPARE(q.value(7).toLongLong(), money("80").raw());
-            QCOMPARE(q.value(8).toLongLong(), money("320").raw());
-            QVERIFY(!q.next());
-            q = readBack(QStringLiteral(
-                "SELECT s.Nombre, c.Cantidad, c.Precio, c.FechaHora FROM ConsumoDeServicios c "
-                "JOIN Servicios s ON s.IdServicio = c.IdServicio ORDER BY c.IdConsumo"));
-            QStringList rows;
-            while (q.next()) {
-                rows << QStringLiteral("%1 %2 %3").arg(q.value(0).toString()).arg(q.value(1).toInt()).arg(q.value(2).toLongLong());
-                QVERIFY(DateTimes::fromCanonical(q.value(3).toString()).has_value());
-            }
-            QCOMPARE(rows, QStringList({QStringLiteral("Desayuno 2 150000"), QStringLiteral("Cena 1 405000")}));
-            q = readBack(QStringLiteral("SELECT count(*) FROM Huespedes"));
-            QVERIFY(q.next());
-            QCOMPARE(q.value(0).toInt(), 2);
-            q.finish();
-            check.close();
+        const QList<QVariantList> stays = m_db->rows(QStringLiteral(
+            "SELECT h.Nombre, h.DNI, r.NroHabitacion, e.FechaIngreso, e.FechaEgreso, e.Estado, e.Dias, "
+            "e.PrecioDiario, e.PrecioFinal FROM Estadias e JOIN Huespedes h ON h.IdHuesped = e.IdHuesped "
+            "JOIN Habitaciones r ON r.idHabitacion = e.IdHabitacion"));
+        QCOMPARE(stays.size(), 1);
+        const QVariantList &stay = stays.front();
+        QCOMPARE(stay[0].toString(), QStringLiteral("Lucía Pérez"));
+        QCOMPARE(stay[1].toString(), QStringLiteral("30444555"));
+        QCOMPARE(stay[2].toString(), QStringLiteral("101"));
+        QCOMPARE(stay[3].toString(), DateTimes::toCanonical(in));
+        QCOMPARE(stay[4].toString(), DateTimes::toCanonical(out.addDays(1)));
+        QCOMPARE(stay[5].toString(), QStringLiteral("Facturada"));
+        QCOMPARE(stay[6].toInt(), 4);
+        QCOMPARE(stay[7].toLongLong(), money("80").raw());
+        QCOMPARE(stay[8].toLongLong(), money("320").raw());
+        QStringList consumed;
+        for (const QVariantList &row : m_db->rows(QStringLiteral(
+                 "SELECT s.Nombre, c.Cantidad, c.Precio, c.FechaHora FROM ConsumoDeServicios c "
+                 "JOIN Servicios s ON s.IdServicio = c.IdServicio ORDER BY c.IdConsumo"))) {
+            consumed << QStringLiteral("%1 %2 %3").arg(row[0].toString()).arg(row[1].toInt()).arg(row[2].toLongLong());
+            QVERIFY(DateTimes::fromCanonical(row[3].toString()).has_value());
         }
-        QSqlDatabase::removeDatabase(QStringLiteral("road-check"));
+        QCOMPARE(consumed, QStringList({QStringLiteral("Desayuno 2 150000"), QStringLiteral("Cena 1 405000")}));
+        QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM Huespedes")).toInt(), 2);
     }
 
     void sharedCursorCouplings()

@@ -36,7 +36,7 @@ private slots:
     void fadeIn()
     {
         TestDatabase db;
-        Startup::createAll(db.folder());
+        Startup::createAll(db.target());
         TFPrincipal &w = *FPrincipal;
         QCOMPARE(w.AlphaBlendValue(), 0);
         QVERIFY(w.AlphaBlend());
@@ -62,7 +62,7 @@ private slots:
     void fadeInRunsOnItsOwn()
     {
         TestDatabase db;
-        Startup::createAll(db.folder());
+        Startup::createAll(db.target());
         FPrincipal->show();
         QTRY_VERIFY_WITH_TIMEOUT(!FPrincipal->Timer1->isActive(), 5000);
         QCOMPARE(FPrincipal->AlphaBlendValue(), 255);
@@ -72,7 +72,7 @@ private slots:
     void mainWindow()
     {
         TestDatabase db;
-        Startup::createAll(db.folder());
+        Startup::createAll(db.target());
         QCOMPARE(FPrincipal->windowTitle(), QStringLiteral("Administracion de hotel"));
         // The application's title belongs to the default error dialog; Qt's display
         // name would be appended to every window's title by the window system.
@@ -115,7 +115,7 @@ private slots:
         QFETCH(int, icon);
         QFETCH(int, tag);
         TestDatabase db;
-        Startup::createAll(db.folder());
+        Startup::createAll(db.target());
         QStringList top;
         QAction *found = nullptr;
         int index = -1;
@@ -143,7 +143,7 @@ private slots:
     void datosDelHotelItem()
     {
         TestDatabase db;
-        Startup::createAll(db.folder());
+        Startup::createAll(db.target());
         QStringList items;
         for (QAction *a : FPrincipal->MainMenu1Hotel->actions())
             items << a->text();
@@ -164,7 +164,7 @@ private slots:
     void topLevelIcons()
     {
         TestDatabase db;
-        Startup::createAll(db.folder());
+        Startup::createAll(db.target());
         const auto top = FPrincipal->menuBar()->actions();
         auto image = [](const QIcon &i) { return i.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32); };
         QCOMPARE(image(top[0]->icon()), ImageList16::pixmap(10).toImage().convertToFormat(QImage::Format_ARGB32));
@@ -203,7 +203,7 @@ private slots:
     void salirClosesAtOnce()
     {
         TestDatabase db;
-        Startup::createAll(db.folder());
+        Startup::createAll(db.target());
         FPrincipal->show();
         QVERIFY(QTest::qWaitForWindowExposed(FPrincipal));
         DialogAnswers answers;
@@ -215,7 +215,7 @@ private slots:
     void windowsAreMadeOnceAndHidden()
     {
         TestDatabase db;
-        Startup::createAll(db.folder());
+        Startup::createAll(db.target());
         QVERIFY(FHuespedes);
         QVERIFY(!FHuespedes->isVisible());
         QCOMPARE(FHuespedes->parent(), FPrincipal);

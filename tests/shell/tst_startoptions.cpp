@@ -103,6 +103,12 @@ void TestStartOptions::target_data()
                                                   << byDefault << "";
     QTest::newRow("another group") << none << none << "[base]\ntarget=/srv/c.db\n" << "PROGRAM/Hotel.db" << byDefault
                                    << "";
+    // A server's address is no path: it stays as written.
+    QTest::newRow("a server on the command line")
+        << "postgresql://hotel@servidor/hotel?sslmode=require" << none << none
+        << "postgresql://hotel@servidor/hotel?sslmode=require" << commandLine << "";
+    QTest::newRow("a server in hotel.conf") << none << none << "[database]\ntarget=postgres://hotel@servidor:5433/hotel\n"
+                                            << "postgres://hotel@servidor:5433/hotel" << configFile << "";
     QTest::newRow("cannot be read") << none << "folder" << none << "" << byDefault
                                     << "No se puede leer el archivo de configuración «PROGRAM/hotel.conf».";
 }

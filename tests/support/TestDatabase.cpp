@@ -2,14 +2,87 @@
 
 #include "DataError.h"
 #include "DatabaseFactory.h"
+#include "Engine.h"
+#include "PostgresServer.h"
+#include "Schema.h"
 
+#include <QAtomicInt>
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTest>
 #include <QUuid>
+
+#include <unistd.h>
+
+namespace {
+
+const QString TemplateName = QStringLiteral("hotel_template");
+
+// The database every test's database is copied from, made once per server.
+bool ensureTemplate(PostgresServer &server)
+{
+    const QString probe = QStringLiteral("probe-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    bool present = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), probe);
+        db.setConnectOptions(QStringLiteral("host=%1 dbname=postgres user=%2").arg(server.socketFolder(), PostgresServer::Superuser));
+        if (db.open()) {
+            QSqlQuery q(db);
+            present = q.exec(QStringLiteral("SELECT 1 FROM pg_database WHERE datname = '%1'").arg(TemplateName)) && q.next();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(probe);
+    if (present)
+        return true;
+    if (!server.run(QStringLiteral("postgres"), {QStringLiteral("CREATE DATABASE %1").arg(TemplateName)}))
+        return false;
+    try {
+        DatabaseFactory::createEmpty(server.url(TemplateName));
+    } catch (const DataError &e) {
+        qWarning("%s", e.what());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool TestDatabase::serverRun()
+{
+    return qEnvironmentVariable("HOTEL_TEST_DATABASE") == u"postgresql";
+}
+
+PostgresServer *TestDatabase::server()
+{
+    static std::unique_ptr<PostgresServer> instance;
+    static bool tried = false;
+    if (tried)
+        return instance.get();
+    tried = true;
+    const QString shared = qEnvironmentVariable("HOTEL_TEST_POSTGRESQL");
+    if (!shared.isEmpty()) {
+        instance = std::make_unique<PostgresServer>(shared);
+    } else {
+        // A folder of this process's own; the socket's path must stay short.
+        static QTemporaryDir dir(QStringLiteral("/tmp/hotel-pg-XXXXXX"));
+        instance = std::make_unique<PostgresServer>(dir.path());
+        if (!instance->start()) {
+            qWarning("The tests' PostgreSQL server did not start: %s", qPrintable(instance->error()));
+            instance.reset();
+            return nullptr;
+        }
+    }
+    if (!ensureTemplate(*instance)) {
+        qWarning("The tests' template database could not be made: %s", qPrintable(instance->error()));
+        instance.reset();
+    }
+    return instance.get();
+}
 
 // Memory-backed when the machine has it: the files behave the same, but writes
 // do not wait for a disk.
@@ -20,22 +93,34 @@ QString TestDatabase::tempTemplate()
     return QDir::tempPath() + QStringLiteral("/hotel-test-XXXXXX");
 }
 
-TestDatabase::TestDatabase()
-    : m_dir(tempTemplate()), m_connection(QStringLiteral("test-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+TestDatabase::TestDatabase(Kind kind)
+    : m_dir(tempTemplate()), m_connection(QStringLiteral("test-") + QUuid::createUuid().toString(QUuid::WithoutBraces)),
+      m_server(kind == Kind::Server || (kind == Kind::OfThisRun && serverRun()))
 {
     if (!m_dir.isValid())
         return;
-    try {
-        DatabaseFactory::createEmpty(path());
-    } catch (const DataError &e) {
-        qWarning("%s", e.what());
-        return;
+    if (m_server) {
+        PostgresServer *s = server();
+        if (!s)
+            return;
+        static QAtomicInt counter;
+        m_name = QStringLiteral("hotel_test_%1_%2").arg(getpid()).arg(counter.fetchAndAddRelaxed(1));
+        // A copy of the files of the template: much faster than making the
+        // tables one by one.
+        if (!s->run(QStringLiteral("postgres"), {QStringLiteral("CREATE DATABASE %1 TEMPLATE %2 STRATEGY FILE_COPY")
+                                                      .arg(m_name, TemplateName)})) {
+            qWarning("%s", qPrintable(s->error()));
+            return;
+        }
+    } else {
+        try {
+            DatabaseFactory::createEmpty(path());
+        } catch (const DataError &e) {
+            qWarning("%s", e.what());
+            return;
+        }
     }
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
-    db.setDatabaseName(path());
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
-    m_valid = db.open();
-    QSqlQuery(db).exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+    m_valid = connection().isOpen();
 }
 
 TestDatabase::~TestDatabase()
@@ -45,6 +130,28 @@ TestDatabase::~TestDatabase()
         db.close();
     }
     QSqlDatabase::removeDatabase(m_connection);
+    if (m_server && !m_name.isEmpty())
+        if (PostgresServer *s = server())
+            s->run(QStringLiteral("postgres"), {QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name)});
+}
+
+QSqlDatabase TestDatabase::connection()
+{
+    if (!QSqlDatabase::contains(m_connection)) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(m_server ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"),
+                                                    m_connection);
+        if (m_server) {
+            db.setConnectOptions(QStringLiteral("host=%1 dbname=%2 user=%3")
+                                     .arg(server()->socketFolder(), m_name, PostgresServer::Superuser));
+        } else {
+            db.setDatabaseName(path());
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        }
+    }
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    if (!db.isOpen() && db.open() && !m_server)
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+    return db;
 }
 
 void TestDatabase::closeConnection()
@@ -67,36 +174,101 @@ void TestDatabase::damageAnIndex()
 
 QString TestDatabase::path() const
 {
-    return m_dir.filePath(QStringLiteral("Hotel.db"));
+    return m_server ? QString() : m_dir.filePath(QStringLiteral("Hotel.db"));
+}
+
+QString TestDatabase::target() const
+{
+    return m_server ? server()->url(m_name) : folder();
 }
 
 qint64 TestDatabase::exec(const QString &sql, const QVariantList &values)
 {
-    QSqlQuery q(QSqlDatabase::database(m_connection, true));
-    if (!q.prepare(sql)) {
+    QString statement = sql;
+    // The server names no "last row made": the statement says which key it made.
+    static const QRegularExpression insert(QStringLiteral("^\\s*INSERT\\s+INTO\\s+(\\w+)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = insert.match(sql);
+    const Schema::Table *table = m.hasMatch() ? Schema::table(m.captured(1)) : nullptr;
+    const bool returning = m_server && table && !sql.contains(QStringLiteral("RETURNING"), Qt::CaseInsensitive);
+    if (returning)
+        statement += QStringLiteral(" RETURNING ") + table->key().name;
+    QSqlQuery q(connection());
+    // Settings of the connection cannot be prepared on the server.
+    if (values.isEmpty()) {
+        if (!q.exec(statement)) {
+            QTest::qFail(qPrintable(QStringLiteral("exec failed: %1: %2").arg(sql, q.lastError().text())), __FILE__, __LINE__);
+            return -1;
+        }
+    } else if (!q.prepare(statement)) {
         QTest::qFail(qPrintable(QStringLiteral("prepare failed: %1: %2").arg(sql, q.lastError().text())), __FILE__, __LINE__);
         return -1;
     }
     for (const QVariant &v : values)
         q.addBindValue(v);
-    if (!q.exec()) {
+    if (!values.isEmpty() && !q.exec()) {
         QTest::qFail(qPrintable(QStringLiteral("exec failed: %1: %2").arg(sql, q.lastError().text())), __FILE__, __LINE__);
         return -1;
     }
+    if (returning)
+        return q.next() ? q.value(0).toLongLong() : -1;
+    if (m_server)
+        return q.numRowsAffected();
     return q.lastInsertId().isValid() ? q.lastInsertId().toLongLong() : q.numRowsAffected();
+}
+
+qint64 TestDatabase::execUnrelated(const QString &sql, const QVariantList &values)
+{
+    // The server checks relations by triggers, which a replica's session skips.
+    const QString off = m_server ? QStringLiteral("SET session_replication_role = replica")
+                                 : QStringLiteral("PRAGMA foreign_keys = OFF");
+    const QString on = m_server ? QStringLiteral("SET session_replication_role = DEFAULT")
+                                : QStringLiteral("PRAGMA foreign_keys = ON");
+    exec(off);
+    const qint64 result = exec(sql, values);
+    exec(on);
+    return result;
+}
+
+QVariantList TestDatabase::column(const QString &sql, const QVariantList &values)
+{
+    QVariantList out;
+    for (const QVariantList &row : rows(sql, values))
+        out << row.value(0);
+    return out;
+}
+
+QList<QVariantList> TestDatabase::rows(const QString &sql, const QVariantList &values)
+{
+    QSqlQuery q(connection());
+    q.setForwardOnly(true);
+    q.prepare(sql);
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    QList<QVariantList> out;
+    if (!q.exec())
+        return out;
+    const Engine &engine = m_server ? Engine::postgresql() : Engine::sqlite();
+    while (q.next()) {
+        QVariantList row;
+        for (int i = 0, n = q.record().count(); i < n; ++i)
+            row << engine.value(q, i);
+        out << row;
+    }
+    return out;
 }
 
 QVariant TestDatabase::scalar(const QString &sql, const QVariantList &values)
 {
-    QSqlQuery q(QSqlDatabase::database(m_connection, true));
+    QSqlQuery q(connection());
     q.prepare(sql);
     for (const QVariant &v : values)
         q.addBindValue(v);
     if (!q.exec() || !q.next())
         return QVariant();
-    return q.value(0);
+    // Date-times read as the file holds them: canonical text.
+    return m_server ? Engine::postgresql().value(q, 0) : q.value(0);
 }
-
 qint64 TestDatabase::addRoomType(const QString &name, Money price, int capacity)
 {
     return exec(QStringLiteral("INSERT INTO TiposDeHabitacion (Nombre, Precio, Capacidad) VALUES (?, ?, ?)"),

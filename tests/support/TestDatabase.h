@@ -10,24 +10,53 @@
 
 #include <memory>
 
-// A fresh database file made from the schema in a temporary folder, with a
-// second, independent connection for arranging rows and reading back what the
-// program wrote.
+class PostgresServer;
+
+// A fresh database made from the schema, with a second, independent connection
+// for arranging rows and reading back what the program wrote. By default a
+// file in a temporary folder; in the run of the tests on PostgreSQL (the
+// environment names HOTEL_TEST_DATABASE=postgresql) a new database on the
+// tests' own server (see PostgresServer), dropped when the object goes.
 class TestDatabase
 {
 public:
-    TestDatabase();
+    enum class Kind { OfThisRun, File, Server };
+
+    explicit TestDatabase(Kind kind = Kind::OfThisRun);
     ~TestDatabase();
+    TestDatabase(const TestDatabase &) = delete;
+    TestDatabase &operator=(const TestDatabase &) = delete;
+
+    // Whether this run of the tests is the one on PostgreSQL.
+    static bool serverRun();
+    // The tests' server: the one the environment names
+    // (HOTEL_TEST_POSTGRESQL=<folder>), or one of this process's own, started
+    // on first use and stopped at its end. Null when none can start.
+    static PostgresServer *server();
 
     bool isValid() const { return m_valid; }
+    bool isServer() const { return m_server; }
+    // A temporary folder of the test's own (for a file database, its folder).
     QString folder() const { return m_dir.path(); }
+    // The file's path; empty for a server's database.
     QString path() const;
+    // What the data module opens: the folder of the file, or the database's URL.
+    QString target() const;
+    // The database's name on the server.
+    const QString &databaseName() const { return m_name; }
 
     // Runs one statement on the independent connection; values bind to '?'.
     // Returns the new row's key for an INSERT. Fails the running test on error.
     qint64 exec(const QString &sql, const QVariantList &values = {});
+    // The same with the relations not enforced, to arrange rows that refer to
+    // rows that do not exist (as a file made without the relations may hold).
+    qint64 execUnrelated(const QString &sql, const QVariantList &values = {});
     // The first column of the first row, or an invalid value.
     QVariant scalar(const QString &sql, const QVariantList &values = {});
+    // The first column of every row; every column of every row. Date-times
+    // read as canonical text on both engines.
+    QVariantList column(const QString &sql, const QVariantList &values = {});
+    QList<QVariantList> rows(const QString &sql, const QVariantList &values = {});
 
     // Closes the independent connection (exec and scalar reopen it).
     void closeConnection();
@@ -48,9 +77,12 @@ public:
 
 private:
     static QString tempTemplate();
+    QSqlDatabase connection();
 
     QTemporaryDir m_dir;
     QString m_connection;
+    bool m_server = false;
+    QString m_name; // on the server
     bool m_valid = false;
 };
 

@@ -1,3 +1,6 @@
+#include "PostgresServer.h"
+#include "TestDatabase.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -18,6 +21,8 @@ private slots:
     void run();
     void upgrade_data();
     void upgrade();
+    void onServer_data();
+    void onServer();
 };
 
 namespace {
@@ -166,7 +171,10 @@ void TestCreateDb::upgrade_data()
     QTest::addColumn<bool>("tableAfter");
 
     const QStringList upgrade{QStringLiteral("--upgrade"), QStringLiteral("FILE")};
-    QTest::newRow("made earlier") << upgrade << "earlier" << 0 << "Upgraded FILE: added table DatosDelHotel.\n" << true;
+    QTest::newRow("made earlier") << upgrade << "earlier" << 0
+                                  << "Upgraded FILE: added table DatosDelHotel, trigger trDatosDelHotelAlta, trigger "
+                                     "trDatosDelHotelCambio, trigger trDatosDelHotelBaja.\n"
+                                  << true;
     QTest::newRow("lacks nothing") << upgrade << "current" << 0 << "FILE lacks nothing; it was left unchanged.\n" << true;
     QTest::newRow("missing file") << upgrade << "missing" << 1 << "" << false;
     QTest::newRow("not a database") << upgrade << "junk" << 1 << "" << false;
@@ -226,6 +234,97 @@ void TestCreateDb::upgrade()
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), Original);
     }
+}
+
+// A database on a PostgreSQL server: made only in an empty database, brought
+// up to date in place; a password in the address is refused unread.
+void TestCreateDb::onServer_data()
+{
+    QTest::addColumn<QString>("database"); // "empty", "hotel" (made with --empty), "old" (lacking the rules)
+    QTest::addColumn<QStringList>("arguments"); // URL stands for the database's address
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said"); // in stdout (exit 0) or stderr
+    QTest::addColumn<int>("stays");    // after; -1 when there are no tables
+
+    const QString url = QStringLiteral("URL");
+    QTest::newRow("empty tables") << "empty" << QStringList{QStringLiteral("--empty"), url} << 0
+                                  << "Wrote the database" << 0;
+    QTest::newRow("demonstration") << "empty" << QStringList{QStringLiteral("--today"), QStringLiteral("2024-06-12"), url}
+                                   << 0 << "Wrote the database" << 1;
+    QTest::newRow("into one with tables") << "hotel" << QStringList{QStringLiteral("--demo"), url} << 1
+                                          << "already holds tables" << 0;
+    QTest::newRow("skip one with tables") << "hotel" << QStringList{QStringLiteral("--skip-existing"), url} << 0
+                                          << "left as it is" << 0;
+    QTest::newRow("upgrade one made earlier")
+        << "old" << QStringList{QStringLiteral("--upgrade"), url} << 0
+        << "added trigger trHuespedesCambios, rule \"A room may not hold two stays on the same day\"" << 0;
+    QTest::newRow("upgrade one that lacks nothing") << "hotel" << QStringList{QStringLiteral("--upgrade"), url} << 0
+                                                    << "lacks nothing" << 0;
+    QTest::newRow("upgrade one without tables") << "empty" << QStringList{QStringLiteral("--upgrade"), url} << 1
+                                                << "holds no tables of the hotel" << -1;
+    QTest::newRow("a password in the address")
+        << "empty" << QStringList{QStringLiteral("--empty"), QStringLiteral("postgresql://hotel:secreto@/x")} << 2
+        << "password" << -1;
+}
+
+void TestCreateDb::onServer()
+{
+    if (!TestDatabase::serverRun())
+        QSKIP("Runs on the tests' PostgreSQL server");
+    QFETCH(QString, database);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    QFETCH(int, stays);
+    PostgresServer *server = TestDatabase::server();
+    QVERIFY(server);
+    const QString name = QStringLiteral("createdb_%1").arg(QUuid::createUuid().toString(QUuid::Id128).left(12));
+    QVERIFY2(server->run(QStringLiteral("postgres"), {QStringLiteral("CREATE DATABASE %1").arg(name)}),
+             qPrintable(server->error()));
+    const QString url = server->url(name);
+    if (database != u"empty")
+        QCOMPARE(runTool({QStringLiteral("--empty"), url}).exitCode, 0);
+    if (database == u"old")
+        QVERIFY2(server->run(name, {QStringLiteral("ALTER TABLE Estadias DROP CONSTRAINT "
+                                                   "\"A room may not hold two stays on the same day\""),
+                                    QStringLiteral("DROP TRIGGER trHuespedesCambios ON Huespedes")}),
+                 qPrintable(server->error()));
+    arguments.replaceInStrings(QStringLiteral("URL"), url);
+    const Outcome outcome = runTool(arguments);
+    QCOMPARE(outcome.exitCode, exitCode);
+    QVERIFY2((exitCode == 0 ? outcome.out : outcome.err).contains(said), qPrintable(outcome.out + outcome.err));
+    QVERIFY(!outcome.err.contains(QStringLiteral("secreto")));
+
+    int found = -1;
+    const QString check = QStringLiteral("check-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), check);
+        db.setConnectOptions(QStringLiteral("host=%1 dbname=%2 user=%3")
+                                 .arg(server->socketFolder(), name, PostgresServer::Superuser));
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        if (q.exec(QStringLiteral("SELECT count(*) FROM Estadias")) && q.next())
+            found = q.value(0).toInt() > 0 ? 1 : 0;
+        if (database == u"old" && exitCode == 0) {
+            // The rule is back: an overlapping stay is refused.
+            QVERIFY(q.exec(QStringLiteral("INSERT INTO TiposDeHabitacion (Nombre) VALUES ('T') RETURNING IdTipo")));
+            QVERIFY(q.next());
+            const qint64 type = q.value(0).toLongLong();
+            QVERIFY(q.exec(QStringLiteral("INSERT INTO Habitaciones (NroHabitacion, IdTipo) VALUES ('7', %1) "
+                                          "RETURNING idHabitacion").arg(type)));
+            QVERIFY(q.next());
+            const qint64 room = q.value(0).toLongLong();
+            const QString stay = QStringLiteral("INSERT INTO Estadias (IdHabitacion, FechaIngreso, FechaEgreso, Estado) "
+                                                "VALUES (%1, '2014-01-01', '2014-01-05', 'Reservada')").arg(room);
+            QVERIFY(q.exec(stay));
+            QVERIFY(!q.exec(stay));
+        }
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(check);
+    QVERIFY(server->run(QStringLiteral("postgres"), {QStringLiteral("DROP DATABASE %1 WITH (FORCE)").arg(name)}));
+    QCOMPARE(found, stays);
 }
 
 QTEST_GUILESS_MAIN(TestCreateDb)

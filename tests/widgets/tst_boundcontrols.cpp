@@ -64,7 +64,7 @@ private slots:
         m_type = m_db->addRoomType(QStringLiteral("Doble"), money("1234.5"), 2);
         m_db->addRoom(QStringLiteral("101"), m_type, 1, QStringLiteral("Mar"));
         m_db->addGuest(QStringLiteral("Ana"), QStringLiteral("111"));
-        m_dm = std::make_unique<TDM>(m_db->folder());
+        m_dm = std::make_unique<TDM>(m_db->target());
         m_dm->DataModuleCreate();
     }
 

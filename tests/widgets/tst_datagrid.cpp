@@ -61,7 +61,7 @@ private:
 
     void openModule()
     {
-        m_dm = std::make_unique<TDM>(m_db->folder());
+        m_dm = std::make_unique<TDM>(m_db->target());
         m_dm->DataModuleCreate();
     }
 

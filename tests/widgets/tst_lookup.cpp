@@ -29,7 +29,7 @@ private:
 
     void openModule()
     {
-        m_dm = std::make_unique<TDM>(m_db->folder());
+        m_dm = std::make_unique<TDM>(m_db->target());
         m_dm->DataModuleCreate();
     }
 
@@ -817,7 +817,7 @@ private slots:
     {
         m_db->exec(QStringLiteral("INSERT INTO Huespedes (Nombre, DNI) "
                                   "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 50000) "
-                                  "SELECT printf('Huesped %05d', i), i FROM n"));
+                                  "SELECT 'Huesped ' || substr(CAST(100000 + i AS TEXT), 2), CAST(i AS TEXT) FROM n"));
         openModule();
         auto *combo = guestControl<LookupCombo>();
         combo->setDropDownRows(10);

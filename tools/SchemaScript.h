@@ -3,15 +3,17 @@
 #include <QString>
 #include <QStringList>
 
-// The program's database schema, as carried inside the programs that write
-// database files.
-namespace Schema {
+// The program's database schema as an SQLite script, and the reading of such
+// scripts.
+namespace SchemaScript {
 
-// The text of schema.sql. Throws DataError when it is missing from the program.
+// What makes a new SQLite file: its tables, indexes and triggers, as the
+// engine writes them (see Engine), each statement ending with a semicolon.
 QString text();
 
-// The statements of a schema script, split at the semicolons that end a line;
-// lines that are only a comment are left out.
+// The statements of a schema script, split at the semicolons that end a line
+// (a trigger's body ends at its END); lines that are only a comment are left
+// out.
 QStringList statements(const QString &script);
 
 // The definitions between the outer parentheses of a CREATE TABLE statement,
@@ -25,4 +27,4 @@ QStringList tableDefinitions(const QString &createTable);
 // UNIQUE, CHECK, FOREIGN KEY).
 QString definedColumn(const QString &definition);
 
-} // namespace Schema
+} // namespace SchemaScript

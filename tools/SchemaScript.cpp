@@ -1,17 +1,16 @@
-#include "Schema.h"
+#include "SchemaScript.h"
 
-#include "DataError.h"
+#include "Engine.h"
 
-#include <QFile>
-
-namespace Schema {
+namespace SchemaScript {
 
 QString text()
 {
-    QFile f(QStringLiteral(":/data/schema.sql"));
-    if (!f.open(QIODevice::ReadOnly))
-        throw DataError(QStringLiteral("The database schema is missing from the program"));
-    return QString::fromUtf8(f.readAll());
+    const Engine &engine = Engine::sqlite();
+    QString out;
+    for (const QString &statement : engine.createTables() + engine.createRules())
+        out += statement + QStringLiteral(";\n\n");
+    return out;
 }
 
 QStringList statements(const QString &script)
@@ -23,7 +22,9 @@ QStringList statements(const QString &script)
         if (trimmed.startsWith(QStringLiteral("--")))
             continue;
         current += line + u'\n';
-        if (trimmed.endsWith(u';')) {
+        // The statements of a trigger's body end with semicolons of their own.
+        const bool trigger = current.trimmed().startsWith(QStringLiteral("CREATE TRIGGER"), Qt::CaseInsensitive);
+        if (trigger ? trimmed.endsWith(QStringLiteral("END;"), Qt::CaseInsensitive) : trimmed.endsWith(u';')) {
             out << current.trimmed();
             current.clear();
         }
@@ -117,4 +118,4 @@ QString definedColumn(const QString &definition)
     return name;
 }
 
-} // namespace Schema
+} // namespace SchemaScript
