@@ -186,7 +186,7 @@ private slots:
                 {QByteArray("\x89PNG\0\1", 6), QStringLiteral("línea 1\nlínea 2"), type});
         const qint64 bare = db.addRoomType(QString(), Money(), 1);
         const qint64 room9 = db.addRoom(QStringLiteral("9"), type, 1, QStringLiteral("Mar"));
-        db.addRoom(QStringLiteral("10"), bare, -3, QStringLiteral("Ciudad"));
+        const qint64 room10 = db.addRoom(QStringLiteral("10"), bare, -3, QStringLiteral("Ciudad"));
         const qint64 ana = db.addGuest(QStringLiteral("Álvarez, Ana 漢字 😀"), QStringLiteral("30.123.456"));
         const qint64 empty = db.addGuest(QStringLiteral(""));
         db.exec(QStringLiteral("INSERT INTO Huespedes (Nombre) VALUES (NULL)"));
@@ -194,9 +194,11 @@ private slots:
         db.addService(QStringLiteral("Deuda"), Money::fromRaw(std::numeric_limits<qint64>::min()));
         const qint64 s1 = db.addStay(ana, room9, QStringLiteral("1899-12-30"), QStringLiteral("2099-12-31"),
                                      QStringLiteral("Ocupada"), money("0.0001"));
-        const qint64 s2 = db.addStay(empty, room9, QStringLiteral("2014-04-05"), QStringLiteral("2014-04-05"),
+        const qint64 s2 = db.addStay(empty, room10, QStringLiteral("2014-04-05"), QStringLiteral("2014-04-05"),
                                      QStringLiteral("Facturada"));
-        db.exec(QStringLiteral("INSERT INTO Estadias (IdHuesped) VALUES (NULL)"));
+        // Only what the database requires of a stay: its room and days.
+        db.exec(QStringLiteral("INSERT INTO Estadias (IdHabitacion, FechaIngreso, FechaEgreso) VALUES (?, ?, ?)"),
+                {room10, QStringLiteral("2020-01-01 00:00:00"), QStringLiteral("2020-01-02 00:00:00")});
         db.addConsumption(s1, spa, 2147483647, money("-1"), QStringLiteral("2014-04-05 23:59:59"));
         db.addConsumption(s1, spa, 1, money("1"), QStringLiteral("2014-04-05 00:00:00"));
         db.addConsumption(s2, spa, 3, money("3"), QStringLiteral("2014-04-05 12:00:00"));
