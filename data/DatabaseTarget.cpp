@@ -114,22 +114,22 @@ DatabaseTarget DatabaseTarget::server(const QString &url)
     if (!authority.isEmpty()) {
         QStringList hosts, ports;
         bool anyPort = false;
-        for (QStringView spec : authority.split(u',')) {
-            QStringView host = spec, port;
-            if (spec.startsWith(u'[')) {
-                const qsizetype close = spec.indexOf(u']');
+        for (QStringView server : authority.split(u',')) {
+            QStringView host = server, port;
+            if (server.startsWith(u'[')) {
+                const qsizetype close = server.indexOf(u']');
                 if (close < 0)
                     refuse(url, QStringLiteral("an address in brackets lacks its closing bracket"));
-                host = spec.mid(1, close - 1);
-                const QStringView tail = spec.mid(close + 1);
+                host = server.mid(1, close - 1);
+                const QStringView tail = server.mid(close + 1);
                 if (!tail.isEmpty()) {
                     if (!tail.startsWith(u':'))
                         refuse(url, QStringLiteral("unexpected text after an address in brackets"));
                     port = tail.mid(1);
                 }
-            } else if (const qsizetype colon = spec.indexOf(u':'); colon >= 0) {
-                host = spec.left(colon);
-                port = spec.mid(colon + 1);
+            } else if (const qsizetype colon = server.indexOf(u':'); colon >= 0) {
+                host = server.left(colon);
+                port = server.mid(colon + 1);
             }
             for (QChar c : port)
                 if (!c.isDigit())

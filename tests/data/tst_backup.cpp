@@ -41,10 +41,10 @@ private slots:
 namespace {
 
 // Days from "2024-01-10..2024-01-12, 2024-03-01": ranges and single days.
-QList<QDate> days(const QString &spec)
+QList<QDate> days(const QString &list)
 {
     QList<QDate> out;
-    for (const QString &part : spec.split(u',', Qt::SkipEmptyParts)) {
+    for (const QString &part : list.split(u',', Qt::SkipEmptyParts)) {
         const QStringList ends = part.trimmed().split(QStringLiteral(".."));
         const QDate from = QDate::fromString(ends.first(), Qt::ISODate);
         const QDate to = QDate::fromString(ends.last(), Qt::ISODate);
