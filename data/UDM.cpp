@@ -164,7 +164,7 @@ TDM::TDM(const QString &folder, QObject *parent)
     QSalidas = new QueryCursor(Cnx, QStringLiteral("QSalidas"), this);
     QSalidas->setSql({
         QStringLiteral("SELECT H.NroHabitacion, G.Nombre AS Huesped, E.Dias,"),
-        QStringLiteral("  IFNULL((SELECT SUM(C.Cantidad * C.Precio) FROM ConsumoDeServicios C"),
+        QStringLiteral("  COALESCE((SELECT SUM(C.Cantidad * C.Precio) FROM ConsumoDeServicios C"),
         QStringLiteral("          WHERE C.IdEstadia = E.IdEstadia), 0) AS Servicios,"),
         QStringLiteral("  E.PrecioFinal"),
         QStringLiteral("FROM Estadias E"),
@@ -189,7 +189,7 @@ TDM::TDM(const QString &folder, QObject *parent)
         QStringLiteral("            WHERE E.FechaIngreso = :Dia AND E.Estado IN ('Reservada', 'Ocupada')) AS Llegadas,"),
         QStringLiteral("         (SELECT count(*) FROM Estadias E"),
         QStringLiteral("            INNER JOIN Habitaciones H ON H.idHabitacion = E.IdHabitacion"),
-        QStringLiteral("            WHERE E.FechaEgreso = :Dia AND E.Estado = 'Ocupada') AS Salidas)"),
+        QStringLiteral("            WHERE E.FechaEgreso = :Dia AND E.Estado = 'Ocupada') AS Salidas) AS Cuentas"),
     });
 
     DHabitaciones = new DataSource(QStringLiteral("DHabitaciones"), THabitaciones, this);
