@@ -293,8 +293,11 @@ void Database::run(const QString &statement, Operation op)
 
 void Database::exec(QSqlQuery &query, Operation op)
 {
-    if (!query.exec())
+    if (!query.exec()) {
+        if (m_transaction)
+            m_transaction->m_refused.push_back(query);
         throw error(query.lastError(), op);
+    }
 }
 
 QVariant Database::toStorage(Field::Kind kind, const QVariant &v)
@@ -378,6 +381,7 @@ Database::Transaction::~Transaction()
         QSqlQuery q(QSqlDatabase::database(m_db.m_connectionName, false));
         q.exec(QStringLiteral("ROLLBACK"));
     }
+    m_refused.clear();
     for (auto it = m_undo.rbegin(); it != m_undo.rend(); ++it)
         (*it)();
 }
@@ -388,6 +392,7 @@ void Database::Transaction::commit()
     m_done = true;
     m_db.m_transaction = nullptr;
     m_undo.clear();
+    m_refused.clear();
 }
 
 void Database::Transaction::addUndo(std::function<void()> undo)

@@ -41,9 +41,13 @@ public:
         void addUndo(std::function<void()> undo);
 
     private:
+        friend class Database;
         Database &m_db;
         bool m_done = false;
         std::vector<std::function<void()>> m_undo;
+        // Statements refused inside the transaction, freed once it ended: a
+        // server frees a prepared statement only outside a failed transaction.
+        std::vector<QSqlQuery> m_refused;
     };
 
     using Operation = Engine::Operation;

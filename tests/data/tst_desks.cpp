@@ -1,20 +1,13 @@
 #include "DataError.h"
 #include "DateTimes.h"
-#include "PostgresServer.h"
+#include "OtherDesk.h"
 #include "Regional.h"
 #include "TestDatabase.h"
 #include "TestSupport.h"
 #include "UDM.h"
 
-#include <QSemaphore>
-#include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
-#include <QThread>
-#include <QUuid>
-
-#include <thread>
 
 // Two desks on one database: each a data module of its own, with its own
 // connection, as two programs on two computers would be.
@@ -51,6 +44,16 @@ private:
             return e.reason() == DataError::Reason::RoomTaken ? QStringLiteral("room taken") : e.message();
         }
         return QString();
+    }
+
+    // Statements the desk's connection holds prepared on the server (0 on a file).
+    static int preparedStatements(TDM &desk)
+    {
+        if (!desk.Cnx.engine().isServer())
+            return 0;
+        QSqlQuery q(desk.Cnx.connection());
+        return q.exec(QStringLiteral("SELECT count(*) FROM pg_prepared_statements")) && q.next() ? q.value(0).toInt()
+                                                                                              : -1;
     }
 
     int staysOfRoom(qint64 room)
@@ -120,7 +123,10 @@ private slots:
         const qint64 id = room == u"same" ? m_room : m_other;
         const int before = staysOfRoom(id);
         const int shown = a->TEstadias->recordCount();
+        const int prepared = preparedStatements(*a);
         QCOMPARE(book(*a, m_guest, id, from, to, state), written ? QString() : QStringLiteral("room taken"));
+        // A refused statement is freed once its transaction ended.
+        QCOMPARE(preparedStatements(*a), prepared);
         QCOMPARE(staysOfRoom(id), before + (written ? 1 : 0));
         QCOMPARE(a->TEstadias->recordCount(), shown + (written ? 1 : 0));
         QCOMPARE(a->TEstadias->state(), Cursor::State::Browse);
@@ -176,46 +182,17 @@ private slots:
         auto b = desk();
         const QDate from(2014, 8, 1), to(2014, 8, 3);
         const int before = staysOfRoom(m_room);
-        QSemaphore written;
-        QString threadError;
-        const bool server = m_db->isServer();
-        const QString path = m_db->path();
-        const QString name = m_db->databaseName();
-        const qint64 room = m_room, guest = m_guest;
-        std::thread other([&] {
-            const QString connection = QStringLiteral("desk-a-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-            {
-                QSqlDatabase db = QSqlDatabase::addDatabase(server ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"),
-                                                            connection);
-                if (server)
-                    db.setConnectOptions(QStringLiteral("host=%1 dbname=%2 user=%3")
-                                             .arg(TestDatabase::server()->socketFolder(), name, PostgresServer::Superuser));
-                else
-                    db.setDatabaseName(path);
-                QSqlQuery q(db);
-                const bool ok = db.open() && q.exec(server ? QStringLiteral("BEGIN") : QStringLiteral("BEGIN IMMEDIATE"))
-                                && q.exec(QStringLiteral("INSERT INTO Estadias (IdHuesped, IdHabitacion, FechaIngreso, "
-                                                         "FechaEgreso, Estado, Dias) VALUES (%1, %2, '2014-08-02 00:00:00', "
-                                                         "'2014-08-05 00:00:00', 'Reservada', 4)")
-                                              .arg(guest)
-                                              .arg(room));
-                if (!ok)
-                    threadError = q.lastError().text() + db.lastError().text();
-                written.release();
-                QThread::msleep(400);
-                if (ok && !q.exec(QStringLiteral("COMMIT")))
-                    threadError = q.lastError().text();
-                q.finish();
-                db.close();
-            }
-            QSqlDatabase::removeDatabase(connection);
-        });
-        written.acquire();
+        OtherDesk other(*m_db, {QStringLiteral("INSERT INTO Estadias (IdHuesped, IdHabitacion, FechaIngreso, "
+                                               "FechaEgreso, Estado, Dias) VALUES (%1, %2, '2014-08-02 00:00:00', "
+                                               "'2014-08-05 00:00:00', 'Reservada', 4)")
+                                    .arg(m_guest)
+                                    .arg(m_room)});
+        other.waitUntilWritten();
         // Not committed yet: this desk still finds the room free.
         const bool free = b->roomIsFree(m_room, from, to);
         const QString result = book(*b, m_guest, m_room, from, to);
-        other.join();
-        QVERIFY2(threadError.isEmpty(), qPrintable(threadError));
+        const QString otherError = other.finish();
+        QVERIFY2(otherError.isEmpty(), qPrintable(otherError));
         QVERIFY(free);
         QCOMPARE(result, QStringLiteral("room taken"));
         QCOMPARE(staysOfRoom(m_room), before + 1);

@@ -3,6 +3,7 @@
 #include "DateTimes.h"
 #include "LookupCombo.h"
 #include "LookupDrawing.h"
+#include "OtherDesk.h"
 #include "RecordNavigator.h"
 #include "Startup.h"
 #include "TestDatabase.h"
@@ -676,6 +677,42 @@ private slots:
         QCOMPARE(answers.texts(), refused ? QStringList({NotFree}) : QStringList());
         QCOMPARE(stays(), 2);
         QCOMPARE(lastStay().section(u'|', 0, 1), QStringList({stored(refused ? 4 : 1), stored(4)}).join(u'|'));
+    }
+
+    // Another desk books the room at the same moment: its transaction is still
+    // open when this dialog writes. Only the other desk's booking is kept; this
+    // desk reads that the room is taken and books other days.
+    void anotherDeskBooksAtTheSameMoment()
+    {
+        const int before = stays();
+        OtherDesk other(*m_db, {QStringLiteral("INSERT INTO Estadias (IdHuesped, IdHabitacion, FechaIngreso, "
+                                               "FechaEgreso, Estado, Dias) VALUES (%1, %2, '%3', '%3', 'Ocupada', 1)")
+                                    .arg(m_beto)
+                                    .arg(m_rooms.value(QStringLiteral("102")))
+                                    .arg(stored(3))});
+        other.waitUntilWritten();
+        DialogAnswers answers({QStringLiteral("OK")});
+        const bool posted = openReserva([&] {
+            dlg().dblcbxHuesped->setKeyValue(m_ana);
+            userDate(dlg().dtpHasta, 4);
+            search();
+            // Not committed yet: the room is offered.
+            selectRoom(QStringLiteral("102"));
+            confirm();
+            QVERIFY(dlg().isVisible());
+            QCOMPARE(DM->TEstadias->state(), Cursor::State::Browse);
+            QVERIFY(!DM->TEstadias->lookup(QStringLiteral("IdHuesped"), m_ana, QStringLiteral("IdEstadia")).isValid());
+            userDate(dlg().dtpDesde, 4);
+            confirm();
+            QVERIFY(!dlg().isVisible());
+        });
+        const QString otherError = other.finish();
+        QVERIFY2(otherError.isEmpty(), qPrintable(otherError));
+        QVERIFY(posted);
+        QCOMPARE(answers.texts(), QStringList({NotFree}));
+        QCOMPARE(stays(), before + 2);
+        QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM Estadias WHERE IdHuesped = ?"), {m_ana}).toInt(), 1);
+        QCOMPARE(lastStay().section(u'|', 0, 1), QStringList({stored(4), stored(4)}).join(u'|'));
     }
 
     void roomBookedOnlyOnce()

@@ -364,6 +364,32 @@ private slots:
         QCOMPARE(stored(m_later, QStringLiteral("FechaEgreso")).toString(), QStringLiteral("2014-05-25 00:00:00"));
     }
 
+    // Another desk books the room for the new days while the question is
+    // read: the database refuses the change, and the stay stays as stored.
+    void checkOutChangeMeetsAnotherDesksBooking()
+    {
+        const QString question = QStringLiteral("¿Confirma que cambia la fecha de egreso?");
+        DialogAnswers answers({QStringLiteral("&Yes"), QStringLiteral("OK")});
+        answers.beforeAnswering([&](const QString &text) {
+            if (text == question)
+                m_db->addStay(m_db->scalar(QStringLiteral("SELECT IdHuesped FROM Huespedes WHERE Nombre = 'Beto Díaz'"))
+                                  .toLongLong(),
+                              m_db->scalar(QStringLiteral("SELECT IdHabitacion FROM Estadias WHERE IdEstadia = ?"), {m_ana})
+                                  .toLongLong(),
+                              QStringLiteral("2014-05-17"), QStringLiteral("2014-05-18"), QStringLiteral("Reservada"));
+        });
+        administrar([] {
+            chooseRoom(QStringLiteral("101"));
+            w().dtpEgreso->setDate(DateTimes::make(QDate(2014, 5, 19)));
+            QTest::mouseClick(w().btEgreso, Qt::LeftButton);
+            QCOMPARE(DM->TEstadias->state(), Cursor::State::Browse);
+        });
+        QCOMPARE(answers.texts(),
+                 QStringList({question, QStringLiteral("La habitación no está libre hasta la nueva fecha de egreso.")}));
+        QCOMPARE(answers.unexpected(), 0);
+        verifyStay(m_ana, QStringLiteral("2014-05-15 00:00:00"), 6, money("480"));
+    }
+
     void refusedChangeLeavesTheStayAsStored()
     {
         // Another program changed the stay since it was read, and this one has

@@ -26,6 +26,8 @@ void DialogAnswers::install()
         for (QAbstractButton *b : box.buttons())
             seen.buttons << b->text();
         m_boxes << seen;
+        if (m_before)
+            m_before(seen.text);
         if (m_repeat && m_everyBox.isEmpty()) {
             box.reject();
             return;

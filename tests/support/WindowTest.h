@@ -32,6 +32,9 @@ public:
     DialogAnswers &operator=(const DialogAnswers &) = delete;
 
     void queue(const QString &caption) { m_answers << caption; }
+    // Runs `before` with each box's text before the box is answered: what
+    // happens elsewhere while the user reads it.
+    void beforeAnswering(std::function<void(const QString &text)> before) { m_before = std::move(before); }
     const QList<Box> &boxes() const { return m_boxes; }
     QStringList texts() const;
     QStringList titles() const;
@@ -45,6 +48,7 @@ private:
     QString m_everyBox;
     QList<Box> m_boxes;
     int m_unexpected = 0;
+    std::function<void(const QString &)> m_before;
 };
 
 // Shows a window modally, runs `inside` once its modal loop runs, and closes the
