@@ -9,17 +9,22 @@
 #include <QSqlRecord>
 
 #include <dlfcn.h>
+#include <libpq-fe.h>
 #include <sqlite3.h>
+
+#include <charconv>
+#include <memory>
 
 namespace {
 
-// Whether the SQLite behind Qt's driver is the library this program links: only
-// then is the driver's handle a connection our calls may use. The driver's code
-// and this program must find sqlite3 in the same loaded object.
-bool driverSharesOurEngine(const QSqlDriver *driver)
+// Whether the engine's library behind Qt's driver is the one this program
+// links: only then is the driver's handle a connection our calls may use. The
+// driver's code and this program must find `symbol` (whose address here is
+// `ours`) in the same loaded object.
+bool driverSharesOurLibrary(const QSqlDriver *driver, const char *symbol, void *ourSymbol)
 {
     Dl_info ours{}, plugin{};
-    if (!dladdr(reinterpret_cast<void *>(&sqlite3_libversion_number), &ours) || !ours.dli_fbase)
+    if (!dladdr(ourSymbol, &ours) || !ours.dli_fbase)
         return false;
     // The driver's virtual table lies in the plugin that made it.
     if (!dladdr(*reinterpret_cast<void *const *>(driver), &plugin) || !plugin.dli_fname)
@@ -27,7 +32,7 @@ bool driverSharesOurEngine(const QSqlDriver *driver)
     void *library = dlopen(plugin.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
     if (!library)
         return false;
-    void *theirs = dlsym(library, "sqlite3_libversion_number");
+    void *theirs = dlsym(library, symbol);
     Dl_info found{};
     const bool same = theirs && dladdr(theirs, &found) && found.dli_fbase == ours.dli_fbase;
     dlclose(library);
@@ -87,6 +92,34 @@ private:
     std::vector<QByteArray> m_last;
 };
 
+// The statement with its '?' marks numbered as the server reads them ($1,
+// $2, ...); marks inside quotes are text.
+QByteArray numberedMarks(const QString &sql)
+{
+    QString out;
+    out.reserve(sql.size() + 8);
+    QChar quote;
+    int n = 0;
+    for (const QChar ch : sql) {
+        if (!quote.isNull()) {
+            if (ch == quote)
+                quote = QChar();
+        } else if (ch == u'\'' || ch == u'"') {
+            quote = ch;
+        } else if (ch == u'?') {
+            out += u'$' + QString::number(++n);
+            continue;
+        }
+        out += ch;
+    }
+    return out.toUtf8();
+}
+
+struct ClearResult
+{
+    void operator()(PGresult *res) const { PQclear(res); }
+};
+
 } // namespace
 
 RowLoader::RowLoader(Database &db) : m_db(db) {}
@@ -102,30 +135,56 @@ void RowLoader::release()
         sqlite3_finalize(stmt);
     m_statements.clear();
     m_handle = nullptr;
+    m_server = nullptr;
     m_probed = false;
+}
+
+void RowLoader::probe()
+{
+    if (m_probed)
+        return;
+    m_probed = true;
+    m_handle = nullptr;
+    m_server = nullptr;
+    const QSqlDatabase db = m_db.connection();
+    const QSqlDriver *driver = db.driver();
+    if (!driver || !db.isOpen())
+        return;
+    const QVariant h = driver->handle();
+    if (!h.isValid())
+        return;
+    if (db.driverName() == u"QSQLITE" && qstrcmp(h.typeName(), "sqlite3*") == 0
+        && driverSharesOurLibrary(driver, "sqlite3_libversion_number",
+                                  reinterpret_cast<void *>(&sqlite3_libversion_number)))
+        m_handle = *static_cast<sqlite3 *const *>(h.constData());
+    else if (db.driverName() == u"QPSQL" && qstrcmp(h.typeName(), "pg_conn*") == 0
+             && driverSharesOurLibrary(driver, "PQexecParams", reinterpret_cast<void *>(&PQexecParams)))
+        m_server = *static_cast<pg_conn *const *>(h.constData());
 }
 
 sqlite3 *RowLoader::handle()
 {
     if (!m_db.directReadsAllowed())
         return nullptr;
-    if (!m_probed) {
-        m_probed = true;
-        m_handle = nullptr;
-        const QSqlDatabase db = m_db.connection();
-        const QSqlDriver *driver = db.driver();
-        if (driver && db.isOpen() && db.driverName() == u"QSQLITE") {
-            const QVariant h = driver->handle();
-            if (h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0 && driverSharesOurEngine(driver))
-                m_handle = *static_cast<sqlite3 *const *>(h.constData());
-        }
-    }
+    probe();
     return m_handle;
+}
+
+pg_conn *RowLoader::serverHandle()
+{
+    if (!m_db.directReadsAllowed())
+        return nullptr;
+    probe();
+    // A statement of Qt's may still be delivering rows on the connection; then
+    // Qt's driver must read, which knows to finish it first.
+    if (m_server && PQtransactionStatus(m_server) != PQTRANS_IDLE && PQtransactionStatus(m_server) != PQTRANS_INTRANS)
+        return nullptr;
+    return m_server;
 }
 
 bool RowLoader::isDirect()
 {
-    return handle() != nullptr;
+    return handle() != nullptr || serverHandle() != nullptr;
 }
 
 void RowLoader::fail(int code)
@@ -156,6 +215,10 @@ void RowLoader::load(const QString &sql, const QVariantList &values, RowStore &s
 {
     if (handle()) {
         loadDirect(statement(sql), values, store, sink);
+        return;
+    }
+    if (pg_conn *conn = serverHandle()) {
+        loadServer(conn, sql, values, store, sink);
         return;
     }
     QSqlQuery q = m_db.prepare(sql);
@@ -263,6 +326,126 @@ void RowLoader::loadDirect(sqlite3_stmt *stmt, const QVariantList &values, RowSt
     }
     if (rc != SQLITE_DONE)
         fail(rc);
+}
+
+void RowLoader::loadServer(pg_conn *conn, const QString &sql, const QVariantList &values, RowStore &store,
+                           const Sink &sink)
+{
+    // Values as text (bytes as bytes), the types left to the server to infer
+    // from the statement, as Qt's driver leaves them.
+    std::vector<QByteArray> held;
+    held.reserve(static_cast<size_t>(values.size()));
+    std::vector<const char *> params;
+    std::vector<int> lengths, formats;
+    for (const QVariant &v : values) {
+        if (!v.isValid() || v.isNull()) {
+            held.emplace_back();
+            params.push_back(nullptr);
+            lengths.push_back(0);
+            formats.push_back(0);
+            continue;
+        }
+        switch (v.metaType().id()) {
+        case QMetaType::QByteArray:
+            held.push_back(v.toByteArray());
+            formats.push_back(1);
+            break;
+        case QMetaType::LongLong:
+        case QMetaType::Int:
+        case QMetaType::UInt:
+            held.push_back(QByteArray::number(v.toLongLong()));
+            formats.push_back(0);
+            break;
+        default:
+            held.push_back(v.toString().toUtf8());
+            formats.push_back(0);
+        }
+        params.push_back(held.back().constData());
+        lengths.push_back(static_cast<int>(held.back().size()));
+    }
+    const QByteArray text = numberedMarks(sql);
+    const std::unique_ptr<PGresult, ClearResult> result(PQexecParams(conn, text.constData(),
+                                                                     static_cast<int>(params.size()), nullptr,
+                                                                     params.data(), lengths.data(), formats.data(), 0));
+    PGresult *res = result.get();
+    if (PQresultStatus(res) != PGRES_TUPLES_OK) {
+        const char *state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
+        const QString words = QString::fromUtf8(res ? PQresultErrorMessage(res) : PQerrorMessage(conn));
+        throw m_db.error(QSqlError(QStringLiteral("Unable to fetch row"), words, QSqlError::StatementError,
+                                   state ? QString::fromLatin1(state) : QString()),
+                         Database::Operation::Read);
+    }
+
+    const int columns = store.columnCount();
+    if (PQnfields(res) != columns)
+        throw DataError(QStringLiteral("The statement gives %1 columns where %2 are expected")
+                            .arg(PQnfields(res))
+                            .arg(columns));
+    std::vector<Field::Kind> kinds;
+    std::vector<Oid> types;
+    for (int c = 0; c < columns; ++c) {
+        kinds.push_back(store.kind(c));
+        types.push_back(PQftype(res, c));
+    }
+    constexpr Oid DateType = 1082, ByteaType = 17;
+    BlobSharing blobs(columns);
+    const int rows = PQntuples(res);
+    for (int r = 0; r < rows; ++r) {
+        RowStore::RowPtr row = store.newRow();
+        for (int c = 0; c < columns; ++c) {
+            if (PQgetisnull(res, r, c))
+                continue;
+            const char *value = PQgetvalue(res, r, c);
+            const int length = PQgetlength(res, r, c);
+            const Field::Kind kind = kinds[static_cast<size_t>(c)];
+            const Oid type = types[static_cast<size_t>(c)];
+            switch (kind) {
+            case Field::Kind::AutoKey:
+            case Field::Kind::Integer:
+            case Field::Kind::SmallInt:
+            case Field::Kind::Money: {
+                qint64 n = 0;
+                const auto [end, error] = std::from_chars(value, value + length, n);
+                if (error == std::errc() && end == value + length) {
+                    RowStore::setNumber(*row, c, n);
+                    continue;
+                }
+                break;
+            }
+            case Field::Kind::DateTime:
+                if (type != DateType) {
+                    if (const auto ms = DateTimes::canonicalMSecs(QByteArrayView(value, length)))
+                        RowStore::setNumber(*row, c, *ms);
+                    continue;
+                }
+                // A day reads as its midnight.
+                if (const auto ms = DateTimes::canonicalMSecs(QByteArray(value, length) + " 00:00:00"))
+                    RowStore::setNumber(*row, c, *ms);
+                continue;
+            case Field::Kind::Text:
+            case Field::Kind::Memo:
+                RowStore::setTextUtf8(*row, c, QByteArrayView(value, length));
+                continue;
+            case Field::Kind::Blob:
+                if (type == ByteaType) {
+                    size_t size = 0;
+                    unsigned char *bytes =
+                        PQunescapeBytea(reinterpret_cast<const unsigned char *>(value), &size);
+                    if (!bytes)
+                        throw DataError(QStringLiteral("Out of memory reading a picture"));
+                    RowStore::setBlob(*row, c,
+                                      blobs.bytes(c, QByteArrayView(reinterpret_cast<const char *>(bytes),
+                                                                    static_cast<qsizetype>(size))));
+                    PQfreemem(bytes);
+                    continue;
+                }
+                break;
+            }
+            // Any other type: read from its text as through Qt SQL.
+            RowStore::setValue(*row, c, Database::fromStorage(kind, QString::fromUtf8(value, length)));
+        }
+        sink(std::move(row));
+    }
 }
 
 void RowLoader::loadFrom(const Database &db, QSqlQuery &query, RowStore &store, const Sink &sink)

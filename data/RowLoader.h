@@ -12,13 +12,17 @@
 class Database;
 struct sqlite3;
 struct sqlite3_stmt;
+struct pg_conn;
 
 // Reads the rows of a SELECT into a RowStore, each value converted once into its
 // cell. Over an SQLite connection whose handle belongs to the same engine this
 // program links, it steps the engine's statements itself, with no QVariant per
-// value; over any other connection it reads through Qt SQL, value by value, with
-// the same conversions. The direct way keeps its statements prepared until
-// release(), which must come before the connection closes.
+// value; over a PostgreSQL connection it likewise runs the statement through
+// libpq and reads the values' text in place; over any other connection, or a
+// server connection busy with a statement of Qt's, it reads through Qt SQL,
+// value by value, with the same conversions. The direct way keeps its SQLite
+// statements prepared until release(), which must come before the connection
+// closes.
 class RowLoader
 {
 public:
@@ -39,7 +43,7 @@ public:
     // the database's engine reads it.
     static void loadFrom(const Database &db, QSqlQuery &query, RowStore &store, const Sink &sink);
 
-    // Whether load() steps the engine's statements itself (never when the
+    // Whether load() runs the engine's statements itself (never when the
     // database does not allow direct reads).
     bool isDirect();
 
@@ -47,13 +51,18 @@ public:
     void release();
 
 private:
+    void probe();
     sqlite3 *handle();
+    pg_conn *serverHandle();
     sqlite3_stmt *statement(const QString &sql);
     void loadDirect(sqlite3_stmt *stmt, const QVariantList &values, RowStore &store, const Sink &sink);
+    void loadServer(pg_conn *conn, const QString &sql, const QVariantList &values, RowStore &store,
+                    const Sink &sink);
     [[noreturn]] void fail(int code);
 
     Database &m_db;
     bool m_probed = false;
     sqlite3 *m_handle = nullptr;
+    pg_conn *m_server = nullptr;
     QHash<QString, sqlite3_stmt *> m_statements;
 };

@@ -34,8 +34,17 @@ QString TableCursor::selectStatement(const QString &where) const
     // the cursor's own comparison has the last word.
     if (!sortOrder().isEmpty()) {
         QStringList order;
-        for (const QString &part : sortOrder().split(u';', Qt::SkipEmptyParts))
+        bool keyed = false;
+        const Field *key = keyField();
+        for (const QString &part : sortOrder().split(u';', Qt::SkipEmptyParts)) {
             order << m_db.name(part.trimmed());
+            keyed = keyed || (key && part.trimmed().compare(key->name(), Qt::CaseInsensitive) == 0);
+        }
+        // Rows equal in the order come in the order of their keys, as a file
+        // gives them: a server gives ties in any order, and a stay's
+        // consumptions of one moment would change places from one read to the next.
+        if (key && !keyed)
+            order << m_db.name(key->name());
         sql += QStringLiteral(" ORDER BY ") + order.join(u", ");
     }
     return sql;

@@ -3,6 +3,11 @@
 //   hotel-screenshots --windows FOLDER   every window in its main states, on a
 //                                        fresh demonstration database
 //   hotel-screenshots --grab-screen FILE the whole screen of the running display
+//   hotel-screenshots --desks URL FOLDER two desks on one server's database,
+//                                        each its own process: desk A books a
+//                                        room, desk B's open reservations
+//                                        window shows it (URL: an empty
+//                                        database, filled with the demonstration)
 #include "Backup.h"
 #include "DatabaseFactory.h"
 #include "DataError.h"
@@ -16,7 +21,11 @@
 #include "UPrincipal.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QDir>
+#include <QEventLoop>
+#include <QProcess>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QScreen>
@@ -47,6 +56,7 @@
 #include "UTiposDeHabitacion.h"
 
 #include <QComboBox>
+#include <QDateEdit>
 #include <QMessageBox>
 #include <QListWidget>
 #include <QPainter>
@@ -259,6 +269,93 @@ int windows(const QString &folder)
     return ok ? 0 : 1;
 }
 
+// A date chosen in a picker as the user does, so that its change handler runs.
+void pick(DatePicker *picker, QDate day)
+{
+    picker->findChild<QDateEdit *>()->setDate(day);
+}
+
+// Desk A: books the last guest into the first free room five weeks ahead
+// (past the demonstration's bookings),
+// pictured just before "Reservar" is pressed; prints the new stay's key.
+int deskA(const QString &url, const QString &folder)
+{
+    Startup::createAll(url);
+    bool ok = false;
+    QTimer::singleShot(0, FBusquedaHabitacion, [&] {
+        TFBusquedaHabitacion &d = *FBusquedaHabitacion;
+        DM->THuespedes->last();
+        d.dblcbxHuesped->setKeyValue(DM->THuespedes->fieldByName(QStringLiteral("IdHuesped")).value());
+        pick(d.dtpDesde, Demo.addDays(35));
+        pick(d.dtpHasta, Demo.addDays(38));
+        d.btBuscar->click();
+        if (d.lbxHabLibres->count() == 0) {
+            err() << "desk A: no free room" << Qt::endl;
+            d.close();
+            return;
+        }
+        d.lbxHabLibres->setCurrentRow(0);
+        ok = save(&d, folder, QStringLiteral("desks-a-booking"));
+        d.btReservar->click();
+    });
+    const bool booked = FBusquedaHabitacion->AgregarReserva();
+    const qint64 stay = DM->TEstadias->fieldByName(QStringLiteral("IdEstadia")).asInteger();
+    Startup::destroyAll();
+    if (!ok || !booked)
+        return 1;
+    QTextStream(stdout) << stay << Qt::endl;
+    return 0;
+}
+
+// Desk B: its reservations window open while desk A, another process, books;
+// the booking shows in it without reopening, and is pictured then.
+int desks(const QString &url, const QString &folder)
+{
+    QDir().mkpath(folder);
+    try {
+        DatabaseFactory::createDemo(url, Demo);
+    } catch (const DataError &e) {
+        err() << e.message() << Qt::endl;
+        return 1;
+    }
+    Startup::createAll(url);
+    bool ok = false;
+    QTimer::singleShot(0, FReservas, [&] {
+        QProcess other;
+        other.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        QEventLoop loop;
+        QObject::connect(&other, &QProcess::finished, &loop, &QEventLoop::quit);
+        other.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--desk-a"), url, folder});
+        // This desk's events keep running while the other books, as a desk's do.
+        if (other.waitForStarted())
+            loop.exec();
+        bool known = false;
+        const qint64 stay = other.readAllStandardOutput().trimmed().toLongLong(&known);
+        if (other.exitStatus() != QProcess::NormalExit || other.exitCode() != 0 || !known) {
+            err() << "desk A did not book" << Qt::endl;
+            FReservas->close();
+            return;
+        }
+        QElapsedTimer waited;
+        waited.start();
+        QDeadlineTimer deadline(3000);
+        bool shown = false;
+        while (!(shown = DM->TEstadias->locate(QStringLiteral("IdEstadia"), stay)) && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        if (!shown) {
+            err() << "desk B did not see the booking" << Qt::endl;
+            FReservas->close();
+            return;
+        }
+        err() << "desk B saw the booking " << waited.elapsed() << " ms after desk A ended" << Qt::endl;
+        ok = save(FReservas, folder, QStringLiteral("desks-b-reservations"));
+        FReservas->close();
+    });
+    FReservas->AdministrarReservas();
+    Startup::destroyAll();
+    return ok ? 0 : 1;
+}
+
 int grabScreen(const QString &file)
 {
     QScreen *screen = QGuiApplication::primaryScreen();
@@ -285,15 +382,20 @@ int main(int argc, char *argv[])
         QApplication app(argc, argv);
         return grabScreen(args[1]);
     }
-    if (args.size() == 2 && args[0] == u"--windows") {
+    const bool desk = args.size() == 3 && (args[0] == u"--desks" || args[0] == u"--desk-a");
+    if ((args.size() == 2 && args[0] == u"--windows") || desk) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QApplication app(argc, argv);
         Startup::configure(app);
         // The pictures show what a Spanish-speaking hotel sees, whatever this machine's locale.
         Regional::setSettings(RegionalSettings::fromLocale(QLocale(QLocale::Spanish, QLocale::Argentina)));
+        if (args[0] == u"--desks")
+            return desks(args[1], args[2]);
+        if (args[0] == u"--desk-a")
+            return deskA(args[1], args[2]);
         return windows(args[1]);
     }
-    err() << "usage: hotel-screenshots --windows FOLDER | --grab-screen FILE" << Qt::endl;
+    err() << "usage: hotel-screenshots --windows FOLDER | --desks URL FOLDER | --grab-screen FILE" << Qt::endl;
     return 2;
 }

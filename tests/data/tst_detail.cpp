@@ -55,7 +55,7 @@ private:
     // qtSql: rows read through Qt SQL, as over any driver but SQLite.
     static void openModule(Hotel &h, int held, bool qtSql = false)
     {
-        h.dm = std::make_unique<TDM>(h.db->folder());
+        h.dm = std::make_unique<TDM>(h.db->target());
         h.dm->Cnx.setDirectReadsAllowed(!qtSql);
         h.dm->TConsumosDeServicios->setDetailFetchedOnDemand(held);
         h.dm->DataModuleCreate();
@@ -327,7 +327,7 @@ private slots:
         QFETCH(QString, readAgain);
         Hotel h = makeHotel();
         openModule(h, 2);
-        TDM other(h.db->folder());
+        TDM other(h.db->target());
         other.TConsumosDeServicios->setDetailFetchedOnDemand(2);
         other.DataModuleCreate();
         const qint64 target = h.stays[1];

@@ -204,9 +204,9 @@ private slots:
         db.addConsumption(s2, spa, 3, money("3"), QStringLiteral("2014-04-05 12:00:00"));
         db.exec(QStringLiteral("INSERT INTO ConsumoDeServicios (IdEstadia) VALUES (?)"), {s2});
 
-        TDM direct(db.folder());
+        TDM direct(db.target());
         direct.DataModuleCreate();
-        TDM viaQt(db.folder());
+        TDM viaQt(db.target());
         viaQt.Cnx.setDirectReadsAllowed(false);
         viaQt.DataModuleCreate();
         QVERIFY(direct.Cnx.loader().isDirect());

@@ -42,7 +42,7 @@ private:
 
     QString guestRow(qint64 id)
     {
-        return m_db->scalar(QStringLiteral("SELECT Nombre || '|' || ifnull(Telefono, '') FROM Huespedes WHERE IdHuesped = ?"),
+        return m_db->scalar(QStringLiteral("SELECT Nombre || '|' || coalesce(Telefono, '') FROM Huespedes WHERE IdHuesped = ?"),
                             {id})
             .toString();
     }
@@ -63,9 +63,9 @@ private slots:
         m_suite = m_db->addRoomType(QStringLiteral("Suite"), money("200"));
         m_db->addRoom(QStringLiteral("101"), m_doble);
         m_spa = m_db->addService(QStringLiteral("Spa"), money("30"));
-        Startup::createAll(m_db->folder());
+        Startup::createAll(m_db->target());
         Regional::setSettings(spanishSettings());
-        m_other = std::make_unique<TDM>(m_db->folder());
+        m_other = std::make_unique<TDM>(m_db->target());
         m_other->DataModuleCreate();
     }
 
@@ -156,9 +156,10 @@ private slots:
         other.setValue(QStringLiteral("Nombre"), QStringLiteral("Xenia"));
         other.post();
         QVERIFY(answers.boxes().isEmpty());
-        QCOMPARE(m_db->scalar(QStringLiteral("SELECT group_concat(Nombre, ',') FROM (SELECT Nombre FROM Huespedes ORDER BY Nombre)"))
-                     .toString(),
-                 QStringLiteral("Ana,Beto,Xenia,Yago,Zoe"));
+        QStringList names;
+        for (const QVariant &name : m_db->column(QStringLiteral("SELECT Nombre FROM Huespedes ORDER BY Nombre")))
+            names << name.toString();
+        QCOMPARE(names, QStringList({"Ana", "Beto", "Xenia", "Yago", "Zoe"}));
         QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(DISTINCT IdHuesped) FROM Huespedes")).toInt(), 5);
         // Each program's cursor holds its own new row with the key the file gave it.
         QCOMPARE(DM->THuespedes->lookup(QStringLiteral("Nombre"), QStringLiteral("Yago"), QStringLiteral("IdHuesped")),
@@ -167,7 +168,7 @@ private slots:
                  m_db->scalar(QStringLiteral("SELECT IdHuesped FROM Huespedes WHERE Nombre = 'Zoe'")));
         // Started again, this program shows every guest.
         Startup::destroyAll();
-        Startup::createAll(m_db->folder());
+        Startup::createAll(m_db->target());
         QCOMPARE(DM->THuespedes->recordCount(), 5);
     }
 
