@@ -18,6 +18,10 @@ public:
         // A text is longer than its column takes (the server does not say
         // which column).
         TextTooLong,
+        // The server ended this transaction because it and another desk's
+        // waited for each other: nothing of it was written, and running it
+        // again is safe.
+        Conflict,
     };
 
     explicit DataError(QString message, Reason reason = Reason::Other)

@@ -776,7 +776,8 @@ public:
         }
         if (code == u"55P03" || code == u"40P01" || code == u"40001" || code == u"57014")
             return DataError(
-                QStringLiteral("The database is busy with another desk's change; try again in a moment (%1)").arg(words));
+                QStringLiteral("The database is busy with another desk's change; try again in a moment (%1)").arg(words),
+                code.startsWith(u"40") ? DataError::Reason::Conflict : DataError::Reason::Other);
         if (code.startsWith(u"08") || code == u"57P01" || code == u"57P02" || code == u"57P03"
             || (code.isEmpty() && (words.contains(u"server closed the connection")
                                    || words.contains(u"no connection to the server")

@@ -7,11 +7,13 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QtEndian>
 
 #include <dlfcn.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <bit>
 #include <charconv>
 #include <memory>
 
@@ -114,6 +116,133 @@ QByteArray numberedMarks(const QString &sql)
     }
     return out.toUtf8();
 }
+
+// The server's binary form of the types of the hotel's columns, read into
+// cells as their text would be read (what Qt SQL gives of it, converted).
+namespace ServerValues {
+
+constexpr Oid BoolType = 16, ByteaType = 17, Int8Type = 20, Int2Type = 21, Int4Type = 23, TextType = 25,
+              Float4Type = 700, Float8Type = 701, CharType = 1042, VarcharType = 1043, DateType = 1082,
+              TimestampType = 1114;
+
+bool readsBinary(Oid type)
+{
+    switch (type) {
+    case BoolType:
+    case ByteaType:
+    case Int8Type:
+    case Int2Type:
+    case Int4Type:
+    case TextType:
+    case Float4Type:
+    case Float8Type:
+    case CharType:
+    case VarcharType:
+    case DateType:
+    case TimestampType:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Milliseconds of the naive value read as UTC, for the years the canonical
+// text can hold (1 to 9999, whole seconds); otherwise the text would not read
+// as a date-time either.
+std::optional<qint64> dateTimeMSecs(Oid type, QByteArrayView v)
+{
+    constexpr qint64 Since2000 = 946684800000;           // 2000-01-01 in ms since 1970
+    constexpr qint64 First = -62135596800000;            // 0001-01-01
+    constexpr qint64 PastLast = 253402300800000;         // 10000-01-01
+    qint64 ms;
+    if (type == TimestampType && v.size() == 8) {
+        const qint64 us = qFromBigEndian<qint64>(v.data());
+        if (us % 1000000 != 0)
+            return std::nullopt;
+        ms = us / 1000 + Since2000;
+    } else if (type == DateType && v.size() == 4) {
+        ms = qint64(qFromBigEndian<qint32>(v.data())) * 86400000 + Since2000;
+    } else {
+        return std::nullopt;
+    }
+    if (ms < First || ms >= PastLast)
+        return std::nullopt;
+    return ms;
+}
+
+std::optional<qint64> integer(Oid type, QByteArrayView v)
+{
+    if (type == Int8Type && v.size() == 8)
+        return qFromBigEndian<qint64>(v.data());
+    if (type == Int4Type && v.size() == 4)
+        return qFromBigEndian<qint32>(v.data());
+    if (type == Int2Type && v.size() == 2)
+        return qFromBigEndian<qint16>(v.data());
+    return std::nullopt;
+}
+
+// The value as Qt's driver would give it, for the pairs of kind and type
+// that the cells do not take directly.
+QVariant driverValue(Oid type, QByteArrayView v)
+{
+    if (const auto n = integer(type, v))
+        return QVariant::fromValue<qlonglong>(*n);
+    switch (type) {
+    case BoolType:
+        return v.size() == 1 ? QVariant(v[0] != 0) : QVariant();
+    case Float4Type:
+        return v.size() == 4 ? QVariant(double(std::bit_cast<float>(qFromBigEndian<quint32>(v.data())))) : QVariant();
+    case Float8Type:
+        return v.size() == 8 ? QVariant(std::bit_cast<double>(qFromBigEndian<quint64>(v.data()))) : QVariant();
+    case ByteaType:
+        return v.toByteArray();
+    case DateType:
+    case TimestampType:
+        if (const auto ms = dateTimeMSecs(type, v))
+            return DateTimes::toCanonical(QDateTime::fromMSecsSinceEpoch(*ms, Qt::UTC));
+        return QStringLiteral("-");
+    default:
+        return QString::fromUtf8(v);
+    }
+}
+
+void storeBinary(RowStore::Row &row, int c, Field::Kind kind, Oid type, QByteArrayView v, BlobSharing &blobs)
+{
+    switch (kind) {
+    case Field::Kind::AutoKey:
+    case Field::Kind::Integer:
+    case Field::Kind::SmallInt:
+    case Field::Kind::Money:
+        if (const auto n = integer(type, v)) {
+            RowStore::setNumber(row, c, *n);
+            return;
+        }
+        break;
+    case Field::Kind::DateTime:
+        if (type == DateType || type == TimestampType) {
+            if (const auto ms = dateTimeMSecs(type, v))
+                RowStore::setNumber(row, c, *ms);
+            return;
+        }
+        break;
+    case Field::Kind::Text:
+    case Field::Kind::Memo:
+        if (type == TextType || type == VarcharType || type == CharType) {
+            RowStore::setTextUtf8(row, c, v);
+            return;
+        }
+        break;
+    case Field::Kind::Blob:
+        if (type == ByteaType) {
+            RowStore::setBlob(row, c, blobs.bytes(c, v));
+            return;
+        }
+        break;
+    }
+    RowStore::setValue(row, c, Database::fromStorage(kind, driverValue(type, v)));
+}
+
+} // namespace ServerValues
 
 struct ClearResult
 {
@@ -364,17 +493,37 @@ void RowLoader::loadServer(pg_conn *conn, const QString &sql, const QVariantList
         lengths.push_back(static_cast<int>(held.back().size()));
     }
     const QByteArray text = numberedMarks(sql);
-    const std::unique_ptr<PGresult, ClearResult> result(PQexecParams(conn, text.constData(),
-                                                                     static_cast<int>(params.size()), nullptr,
-                                                                     params.data(), lengths.data(), formats.data(), 0));
-    PGresult *res = result.get();
-    if (PQresultStatus(res) != PGRES_TUPLES_OK) {
-        const char *state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
-        const QString words = QString::fromUtf8(res ? PQresultErrorMessage(res) : PQerrorMessage(conn));
-        throw m_db.error(QSqlError(QStringLiteral("Unable to fetch row"), words, QSqlError::StatementError,
-                                   state ? QString::fromLatin1(state) : QString()),
-                         Database::Operation::Read);
+    const auto run = [&](int resultFormat) {
+        std::unique_ptr<PGresult, ClearResult> result(PQexecParams(conn, text.constData(),
+                                                                   static_cast<int>(params.size()), nullptr,
+                                                                   params.data(), lengths.data(), formats.data(),
+                                                                   resultFormat));
+        PGresult *res = result.get();
+        if (PQresultStatus(res) != PGRES_TUPLES_OK) {
+            const char *state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
+            const QString words = QString::fromUtf8(res ? PQresultErrorMessage(res) : PQerrorMessage(conn));
+            throw m_db.error(QSqlError(QStringLiteral("Unable to fetch row"), words, QSqlError::StatementError,
+                                       state ? QString::fromLatin1(state) : QString()),
+                             Database::Operation::Read);
+        }
+        return result;
+    };
+    // Values in the server's own binary form spare it writing numbers and
+    // dates as text and this program reading them back; a statement with a
+    // column of another type is read as text from then on.
+    bool binary = !m_textResults.contains(sql);
+    std::unique_ptr<PGresult, ClearResult> result = run(binary ? 1 : 0);
+    if (binary) {
+        for (int c = 0; c < PQnfields(result.get()); ++c) {
+            if (!ServerValues::readsBinary(PQftype(result.get(), c))) {
+                m_textResults.insert(sql);
+                binary = false;
+                result = run(0);
+                break;
+            }
+        }
     }
+    PGresult *res = result.get();
 
     const int columns = store.columnCount();
     if (PQnfields(res) != columns)
@@ -387,7 +536,6 @@ void RowLoader::loadServer(pg_conn *conn, const QString &sql, const QVariantList
         kinds.push_back(store.kind(c));
         types.push_back(PQftype(res, c));
     }
-    constexpr Oid DateType = 1082, ByteaType = 17;
     BlobSharing blobs(columns);
     const int rows = PQntuples(res);
     for (int r = 0; r < rows; ++r) {
@@ -399,6 +547,10 @@ void RowLoader::loadServer(pg_conn *conn, const QString &sql, const QVariantList
             const int length = PQgetlength(res, r, c);
             const Field::Kind kind = kinds[static_cast<size_t>(c)];
             const Oid type = types[static_cast<size_t>(c)];
+            if (binary) {
+                ServerValues::storeBinary(*row, c, kind, type, QByteArrayView(value, length), blobs);
+                continue;
+            }
             switch (kind) {
             case Field::Kind::AutoKey:
             case Field::Kind::Integer:
@@ -413,7 +565,7 @@ void RowLoader::loadServer(pg_conn *conn, const QString &sql, const QVariantList
                 break;
             }
             case Field::Kind::DateTime:
-                if (type != DateType) {
+                if (type != ServerValues::DateType) {
                     if (const auto ms = DateTimes::canonicalMSecs(QByteArrayView(value, length)))
                         RowStore::setNumber(*row, c, *ms);
                     continue;
@@ -427,10 +579,9 @@ void RowLoader::loadServer(pg_conn *conn, const QString &sql, const QVariantList
                 RowStore::setTextUtf8(*row, c, QByteArrayView(value, length));
                 continue;
             case Field::Kind::Blob:
-                if (type == ByteaType) {
+                if (type == ServerValues::ByteaType) {
                     size_t size = 0;
-                    unsigned char *bytes =
-                        PQunescapeBytea(reinterpret_cast<const unsigned char *>(value), &size);
+                    unsigned char *bytes = PQunescapeBytea(reinterpret_cast<const unsigned char *>(value), &size);
                     if (!bytes)
                         throw DataError(QStringLiteral("Out of memory reading a picture"));
                     RowStore::setBlob(*row, c,

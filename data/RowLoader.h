@@ -3,6 +3,7 @@
 #include "RowStore.h"
 
 #include <QHash>
+#include <QSet>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
@@ -65,4 +66,6 @@ private:
     sqlite3 *m_handle = nullptr;
     pg_conn *m_server = nullptr;
     QHash<QString, sqlite3_stmt *> m_statements;
+    // Statements whose results hold a type read only as text.
+    QSet<QString> m_textResults;
 };

@@ -341,53 +341,62 @@ void TFBusquedaHabitacion::btReservarClick(QObject *Sender)
     }
     Cursor &stays = *DM->TEstadias;
     bool taken = false;
-    try {
-        const QString number = lbxHabLibres->item(room)->text();
-        // The check and the write run under one write lock of the file, so no
-        // other booking can slip in between.
-        Database::Transaction transaction(DM->Cnx);
-        const QVariant roomId =
-            DM->THabitaciones->lookup(QStringLiteral("NroHabitacion"), number, QStringLiteral("idHabitacion"));
-        if (!roomId.isValid())
-            throw DataError(QStringLiteral("Room %1 not found").arg(number));
-        const QDateTime checkIn = dayOf(dtpDesde);
-        const QDateTime checkOut = dayOf(dtpHasta);
-        // The dates may have changed since the search, and the list does not
-        // follow them: ask the file whether the room is free on the days shown.
-        taken = !DM->roomIsFree(roomId.toLongLong(), checkIn.date(), checkOut.date());
-        if (!taken) {
-            stays.append();
-            const Money price = readPrice(lblCostoDia);
-            const qint64 days = checkIn.daysTo(checkOut) + 1;
-            stays.setValue(QStringLiteral("FechaIngreso"), checkIn);
-            stays.setValue(QStringLiteral("FechaEgreso"), checkOut);
-            stays.setValue(QStringLiteral("Dias"), days);
-            stays.setValue(QStringLiteral("PrecioDiario"), QVariant::fromValue(price));
-            stays.setValue(QStringLiteral("PrecioFinal"), QVariant::fromValue(price * days));
-            stays.setValue(QStringLiteral("IdHuesped"), dblcbxHuesped->keyValue().toLongLong());
-            stays.setValue(QStringLiteral("IdHabitacion"), roomId);
-            switch (Sender->property("Tag").toInt()) {
-            case 0:
-                stays.setValue(QStringLiteral("Estado"), QStringLiteral("Reservada"));
-                break;
-            case 1:
-                stays.setValue(QStringLiteral("Estado"), QStringLiteral("Ocupada"));
-                break;
-            default:
-                break;
+    for (int attempt = 1;; ++attempt) {
+        try {
+            const QString number = lbxHabLibres->item(room)->text();
+            // The check and the write run under one write lock of the file, so no
+            // other booking can slip in between.
+            Database::Transaction transaction(DM->Cnx);
+            const QVariant roomId =
+                DM->THabitaciones->lookup(QStringLiteral("NroHabitacion"), number, QStringLiteral("idHabitacion"));
+            if (!roomId.isValid())
+                throw DataError(QStringLiteral("Room %1 not found").arg(number));
+            const QDateTime checkIn = dayOf(dtpDesde);
+            const QDateTime checkOut = dayOf(dtpHasta);
+            // The dates may have changed since the search, and the list does not
+            // follow them: ask the file whether the room is free on the days shown.
+            taken = !DM->roomIsFree(roomId.toLongLong(), checkIn.date(), checkOut.date());
+            if (!taken) {
+                stays.append();
+                const Money price = readPrice(lblCostoDia);
+                const qint64 days = checkIn.daysTo(checkOut) + 1;
+                stays.setValue(QStringLiteral("FechaIngreso"), checkIn);
+                stays.setValue(QStringLiteral("FechaEgreso"), checkOut);
+                stays.setValue(QStringLiteral("Dias"), days);
+                stays.setValue(QStringLiteral("PrecioDiario"), QVariant::fromValue(price));
+                stays.setValue(QStringLiteral("PrecioFinal"), QVariant::fromValue(price * days));
+                stays.setValue(QStringLiteral("IdHuesped"), dblcbxHuesped->keyValue().toLongLong());
+                stays.setValue(QStringLiteral("IdHabitacion"), roomId);
+                switch (Sender->property("Tag").toInt()) {
+                case 0:
+                    stays.setValue(QStringLiteral("Estado"), QStringLiteral("Reservada"));
+                    break;
+                case 1:
+                    stays.setValue(QStringLiteral("Estado"), QStringLiteral("Ocupada"));
+                    break;
+                default:
+                    break;
+                }
+                stays.post();
+                transaction.commit();
             }
-            stays.post();
-            transaction.commit();
+            break;
+        } catch (const DataError &e) {
+            stays.cancel();
+            // Two desks writing stays of one room at the same moment may each
+            // wait for the other; the server then ends one transaction, and
+            // run again its check finds the other desk's booking.
+            if (e.reason() == DataError::Reason::Conflict && attempt < 3)
+                continue;
+            // Another desk booked the room between the check and the write: the
+            // database refused the second booking, and nothing was written.
+            if (e.reason() != DataError::Reason::RoomTaken) {
+                MessageDialog::error(QStringLiteral("Sucedio un error al relizar la operación"), this);
+                return;
+            }
+            taken = true;
+            break;
         }
-    } catch (const DataError &e) {
-        stays.cancel();
-        // Another desk booked the room between the check and the write: the
-        // database refused the second booking, and nothing was written.
-        if (e.reason() != DataError::Reason::RoomTaken) {
-            MessageDialog::error(QStringLiteral("Sucedio un error al relizar la operación"), this);
-            return;
-        }
-        taken = true;
     }
     if (taken) {
         MessageDialog::error(QStringLiteral("La habitación seleccionada no está libre en esas fechas."), this);

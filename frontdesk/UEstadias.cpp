@@ -187,18 +187,27 @@ void TFEstadias::btEgresoClick()
         return;
     const qint64 days = checkIn.secsTo(checkOut) / 86400 + 1;
     const Money daily = stays.fieldByName(QStringLiteral("PrecioDiario")).asMoney();
-    stays.edit();
-    stays.setValue(QStringLiteral("FechaEgreso"), checkOut);
-    stays.setValue(QStringLiteral("Dias"), days);
-    stays.setValue(QStringLiteral("PrecioFinal"), QVariant::fromValue(daily * days));
-    try {
-        postStay();
-    } catch (const DataError &e) {
-        // Another desk booked the room for those days after the check above:
-        // the database refused the change, which was dropped.
-        if (e.reason() != DataError::Reason::RoomTaken)
-            throw;
-        MessageDialog::error(QStringLiteral("La habitación no está libre hasta la nueva fecha de egreso."), this);
+    for (int attempt = 1;; ++attempt) {
+        stays.edit();
+        stays.setValue(QStringLiteral("FechaEgreso"), checkOut);
+        stays.setValue(QStringLiteral("Dias"), days);
+        stays.setValue(QStringLiteral("PrecioFinal"), QVariant::fromValue(daily * days));
+        try {
+            postStay();
+            return;
+        } catch (const DataError &e) {
+            // Two desks writing stays of one room at the same moment may each
+            // wait for the other; the server then ends one change, which is
+            // made again.
+            if (e.reason() == DataError::Reason::Conflict && attempt < 3)
+                continue;
+            // Another desk booked the room for those days after the check above:
+            // the database refused the change, which was dropped.
+            if (e.reason() != DataError::Reason::RoomTaken)
+                throw;
+            MessageDialog::error(QStringLiteral("La habitación no está libre hasta la nueva fecha de egreso."), this);
+            return;
+        }
     }
 }
 

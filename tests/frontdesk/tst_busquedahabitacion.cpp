@@ -681,15 +681,28 @@ private slots:
 
     // Another desk books the room at the same moment: its transaction is still
     // open when this dialog writes. Only the other desk's booking is kept; this
-    // desk reads that the room is taken and books other days.
+    // desk reads that the room is taken and books other days. When the other
+    // desk then writes a day this booking holds, each waits for the other; the
+    // server ends this desk's transaction, and the dialog runs it again.
+    void anotherDeskBooksAtTheSameMoment_data()
+    {
+        QTest::addColumn<bool>("waitingForEachOther");
+        QTest::newRow("this desk waits") << false;
+        QTest::newRow("both desks wait for each other") << true;
+    }
+
     void anotherDeskBooksAtTheSameMoment()
     {
+        QFETCH(bool, waitingForEachOther);
         const int before = stays();
-        OtherDesk other(*m_db, {QStringLiteral("INSERT INTO Estadias (IdHuesped, IdHabitacion, FechaIngreso, "
-                                               "FechaEgreso, Estado, Dias) VALUES (%1, %2, '%3', '%3', 'Ocupada', 1)")
-                                    .arg(m_beto)
-                                    .arg(m_rooms.value(QStringLiteral("102")))
-                                    .arg(stored(3))});
+        const QString insert = QStringLiteral("INSERT INTO Estadias (IdHuesped, IdHabitacion, FechaIngreso, "
+                                              "FechaEgreso, Estado, Dias) VALUES (%1, %2, '%3', '%3', 'Ocupada', 1)")
+                                   .arg(m_beto)
+                                   .arg(m_rooms.value(QStringLiteral("102")));
+        QStringList then;
+        if (waitingForEachOther)
+            then << insert.arg(stored(1));
+        OtherDesk other(*m_db, {insert.arg(stored(3))}, then);
         other.waitUntilWritten();
         DialogAnswers answers({QStringLiteral("OK")});
         const bool posted = openReserva([&] {
@@ -710,7 +723,7 @@ private slots:
         QVERIFY2(otherError.isEmpty(), qPrintable(otherError));
         QVERIFY(posted);
         QCOMPARE(answers.texts(), QStringList({NotFree}));
-        QCOMPARE(stays(), before + 2);
+        QCOMPARE(stays(), before + (waitingForEachOther ? 3 : 2));
         QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM Estadias WHERE IdHuesped = ?"), {m_ana}).toInt(), 1);
         QCOMPARE(lastStay().section(u'|', 0, 1), QStringList({stored(4), stored(4)}).join(u'|'));
     }

@@ -4,6 +4,7 @@
 #include "DateTimes.h"
 #include "LookupCombo.h"
 #include "LookupList.h"
+#include "OtherDesk.h"
 #include "Regional.h"
 #include "Startup.h"
 #include "TestDatabase.h"
@@ -388,6 +389,47 @@ private slots:
                  QStringList({question, QStringLiteral("La habitación no está libre hasta la nueva fecha de egreso.")}));
         QCOMPARE(answers.unexpected(), 0);
         verifyStay(m_ana, QStringLiteral("2014-05-15 00:00:00"), 6, money("480"));
+    }
+
+    // Another desk's booking of the new days is not committed yet when the
+    // change is written: the change waits for it and is refused. When that
+    // desk then writes a day the changed stay holds, each waits for the other;
+    // the server ends this desk's change, which is made again and refused.
+    void checkOutChangeWaitsForAnotherDesk_data()
+    {
+        QTest::addColumn<bool>("waitingForEachOther");
+        QTest::newRow("this desk waits") << false;
+        QTest::newRow("both desks wait for each other") << true;
+    }
+
+    void checkOutChangeWaitsForAnotherDesk()
+    {
+        QFETCH(bool, waitingForEachOther);
+        const QString insert =
+            QStringLiteral("INSERT INTO Estadias (IdHuesped, IdHabitacion, FechaIngreso, FechaEgreso, Estado, Dias) "
+                           "SELECT IdHuesped, IdHabitacion, '%1', '%1', 'Reservada', 1 FROM Estadias WHERE IdEstadia = ")
+            + QString::number(m_ana);
+        QStringList then;
+        if (waitingForEachOther)
+            then << insert.arg(QStringLiteral("2014-05-16 00:00:00"));
+        OtherDesk other(*m_db, {insert.arg(QStringLiteral("2014-05-18 00:00:00"))}, then);
+        other.waitUntilWritten();
+        DialogAnswers answers({QStringLiteral("&Yes"), QStringLiteral("OK")});
+        administrar([] {
+            chooseRoom(QStringLiteral("101"));
+            w().dtpEgreso->setDate(DateTimes::make(QDate(2014, 5, 19)));
+            QTest::mouseClick(w().btEgreso, Qt::LeftButton);
+            QCOMPARE(DM->TEstadias->state(), Cursor::State::Browse);
+        });
+        const QString otherError = other.finish();
+        QVERIFY2(otherError.isEmpty(), qPrintable(otherError));
+        QCOMPARE(answers.texts(), QStringList({"¿Confirma que cambia la fecha de egreso?",
+                                               "La habitación no está libre hasta la nueva fecha de egreso."}));
+        verifyStay(m_ana, QStringLiteral("2014-05-15 00:00:00"), 6, money("480"));
+        QCOMPARE(m_db->scalar(QStringLiteral("SELECT count(*) FROM Estadias WHERE Estado = 'Reservada' AND "
+                                             "FechaIngreso BETWEEN '2014-05-16 00:00:00' AND '2014-05-18 00:00:00'"))
+                     .toInt(),
+                 waitingForEachOther ? 2 : 1);
     }
 
     void refusedChangeLeavesTheStayAsStored()

@@ -10,12 +10,13 @@
 #include <QThread>
 #include <QUuid>
 
-OtherDesk::OtherDesk(const TestDatabase &db, const QStringList &statements)
+OtherDesk::OtherDesk(const TestDatabase &db, const QStringList &statements, const QStringList &thenWrites)
 {
     const bool server = db.isServer();
     const QString where = server ? db.databaseName() : db.path();
     const QString socket = server ? TestDatabase::server()->socketFolder() : QString();
-    m_thread = std::thread([this, server, where, socket, statements] { run(server, where, socket, statements); });
+    m_thread = std::thread(
+        [this, server, where, socket, statements, thenWrites] { run(server, where, socket, statements, thenWrites); });
 }
 
 OtherDesk::~OtherDesk()
@@ -38,7 +39,8 @@ QString OtherDesk::finish()
     return m_error;
 }
 
-void OtherDesk::run(bool server, const QString &where, const QString &socket, const QStringList &statements)
+void OtherDesk::run(bool server, const QString &where, const QString &socket, const QStringList &statements,
+                    const QStringList &thenWrites)
 {
     const QString connection = QStringLiteral("other-desk-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     {
@@ -79,6 +81,8 @@ void OtherDesk::run(bool server, const QString &where, const QString &socket, co
         } else if (m_error.isEmpty()) {
             QThread::msleep(400);
         }
+        for (const QString &sql : thenWrites)
+            step(sql);
         step(QStringLiteral("COMMIT"));
         q.finish();
         db.close();
