@@ -158,16 +158,39 @@ TFReportes::TFReportes(QWidget *parent) : FormWindow(parent)
     const ReportFont columnTitle = arial(10, true);
     const ReportFont cellFont = arial(10, false);
     const ReportFont partTitle = cambria(14);
-    auto column = [&](ReportBand &band, const QString &title, MmRect box, TextAlignment alignment) {
-        band.add(ReportElement::label(title, box).withFont(columnTitle).withAlignment(alignment).withWordWrap(false));
-    };
-    auto cell = [&](ReportBand &band, const QString &field, MmRect box, TextAlignment alignment) {
-        band.add(ReportElement::fieldText(nullptr, field, box)
-                     .withFont(cellFont)
-                     .withAlignment(alignment)
-                     .withWordWrap(false));
-    };
     const auto centre = TextAlignment::Center;
+    // A part's columns: each a title over its field's cells, side by side.
+    struct PartColumn
+    {
+        QString title;
+        QString field;
+        double left;
+        double width;
+        TextAlignment alignment;
+    };
+    auto columns = [&](ReportDefinition &r, std::initializer_list<PartColumn> parts) {
+        r.columnHeader = ReportBand(7, {.bottom = true});
+        r.detail = ReportBand(5.5);
+        for (const PartColumn &c : parts) {
+            r.columnHeader->add(ReportElement::label(c.title, {c.left, 1, c.width, 5})
+                                    .withFont(columnTitle)
+                                    .withAlignment(c.alignment)
+                                    .withWordWrap(false));
+            r.detail->add(ReportElement::fieldText(nullptr, c.field, {c.left, 0.5, c.width, 4.5})
+                              .withFont(cellFont)
+                              .withAlignment(c.alignment)
+                              .withWordWrap(false));
+        }
+    };
+    // What a part without rows prints, and the space after it.
+    auto noRows = [&](ReportDefinition &r, const QString &text) {
+        r.noData = ReportBand(6.5);
+        r.noData->add(ReportElement::label(text, {0, 1, 120, 4.5}).withFont(arial(10, false, true)));
+        r.summary = ReportBand(4);
+    };
+    auto partTitleAt = [&](ReportBand &band, const QString &text, double top) {
+        band.add(ReportElement::label(text, {0, top, 80, 6.5}).withFont(partTitle));
+    };
     {
         ReportDefinition &r = repLlegadas;
         r.name = QStringLiteral("Llegadas y Salidas");
@@ -185,26 +208,13 @@ TFReportes::TFReportes(QWidget *parent) : FormWindow(parent)
                          .withAlignment(right));
         r.title->add(centred(ReportElement::label(QString(), {0, 20.0, 184.5, 8.6}), cambria(20)));
         m_tituloLlegadas = r.title->elements.size() - 1;
-        r.title->add(ReportElement::label(QStringLiteral("Llegadas"), {0, 30.5, 80, 6.5}).withFont(partTitle));
-
-        r.columnHeader = ReportBand(7, {.bottom = true});
-        column(*r.columnHeader, QStringLiteral("Habitación"), {0, 1, 24, 5}, centre);
-        column(*r.columnHeader, QStringLiteral("Huésped"), {26, 1, 70, 5}, left);
-        column(*r.columnHeader, QStringLiteral("DNI"), {98, 1, 26, 5}, left);
-        column(*r.columnHeader, QStringLiteral("Días"), {126, 1, 14, 5}, right);
-        column(*r.columnHeader, QStringLiteral("Tipo"), {146, 1, 38.5, 5}, left);
-
-        r.detail = ReportBand(5.5);
-        cell(*r.detail, QStringLiteral("NroHabitacion"), {0, 0.5, 24, 4.5}, centre);
-        cell(*r.detail, QStringLiteral("Huesped"), {26, 0.5, 70, 4.5}, left);
-        cell(*r.detail, QStringLiteral("DNI"), {98, 0.5, 26, 4.5}, left);
-        cell(*r.detail, QStringLiteral("Dias"), {126, 0.5, 14, 4.5}, right);
-        cell(*r.detail, QStringLiteral("Tipo"), {146, 0.5, 38.5, 4.5}, left);
-
-        r.noData = ReportBand(6.5);
-        r.noData->add(ReportElement::label(QStringLiteral("No hay llegadas en este día."), {0, 1, 120, 4.5})
-                          .withFont(arial(10, false, true)));
-        r.summary = ReportBand(4);
+        partTitleAt(*r.title, QStringLiteral("Llegadas"), 30.5);
+        columns(r, {{QStringLiteral("Habitación"), QStringLiteral("NroHabitacion"), 0, 24, centre},
+                    {QStringLiteral("Huésped"), QStringLiteral("Huesped"), 26, 70, left},
+                    {QStringLiteral("DNI"), QStringLiteral("DNI"), 98, 26, left},
+                    {QStringLiteral("Días"), QStringLiteral("Dias"), 126, 14, right},
+                    {QStringLiteral("Tipo"), QStringLiteral("Tipo"), 146, 38.5, left}});
+        noRows(r, QStringLiteral("No hay llegadas en este día."));
     }
     {
         ReportDefinition &r = repSalidas;
@@ -212,26 +222,13 @@ TFReportes::TFReportes(QWidget *parent) : FormWindow(parent)
         r.mainCursor = DM->QSalidas;
 
         r.title = ReportBand(10);
-        r.title->add(ReportElement::label(QStringLiteral("Salidas"), {0, 2.5, 80, 6.5}).withFont(partTitle));
-
-        r.columnHeader = ReportBand(7, {.bottom = true});
-        column(*r.columnHeader, QStringLiteral("Habitación"), {0, 1, 24, 5}, centre);
-        column(*r.columnHeader, QStringLiteral("Huésped"), {26, 1, 70, 5}, left);
-        column(*r.columnHeader, QStringLiteral("Días"), {98, 1, 14, 5}, right);
-        column(*r.columnHeader, QStringLiteral("Servicios"), {116, 1, 32, 5}, right);
-        column(*r.columnHeader, QStringLiteral("Total Estadía"), {150, 1, 34.5, 5}, right);
-
-        r.detail = ReportBand(5.5);
-        cell(*r.detail, QStringLiteral("NroHabitacion"), {0, 0.5, 24, 4.5}, centre);
-        cell(*r.detail, QStringLiteral("Huesped"), {26, 0.5, 70, 4.5}, left);
-        cell(*r.detail, QStringLiteral("Dias"), {98, 0.5, 14, 4.5}, right);
-        cell(*r.detail, QStringLiteral("Servicios"), {116, 0.5, 32, 4.5}, right);
-        cell(*r.detail, QStringLiteral("PrecioFinal"), {150, 0.5, 34.5, 4.5}, right);
-
-        r.noData = ReportBand(6.5);
-        r.noData->add(ReportElement::label(QStringLiteral("No hay salidas en este día."), {0, 1, 120, 4.5})
-                          .withFont(arial(10, false, true)));
-        r.summary = ReportBand(4);
+        partTitleAt(*r.title, QStringLiteral("Salidas"), 2.5);
+        columns(r, {{QStringLiteral("Habitación"), QStringLiteral("NroHabitacion"), 0, 24, centre},
+                    {QStringLiteral("Huésped"), QStringLiteral("Huesped"), 26, 70, left},
+                    {QStringLiteral("Días"), QStringLiteral("Dias"), 98, 14, right},
+                    {QStringLiteral("Servicios"), QStringLiteral("Servicios"), 116, 32, right},
+                    {QStringLiteral("Total Estadía"), QStringLiteral("PrecioFinal"), 150, 34.5, right}});
+        noRows(r, QStringLiteral("No hay salidas en este día."));
     }
     {
         ReportDefinition &r = repOcupacion;
@@ -239,7 +236,7 @@ TFReportes::TFReportes(QWidget *parent) : FormWindow(parent)
         r.mainCursor = DM->QOcupacionDelDia;
 
         r.title = ReportBand(10);
-        r.title->add(ReportElement::label(QStringLiteral("Resumen"), {0, 2.5, 80, 6.5}).withFont(partTitle));
+        partTitleAt(*r.title, QStringLiteral("Resumen"), 2.5);
 
         r.detail = ReportBand(26, {.top = true});
         const QStringList captions = {QStringLiteral("Habitaciones ocupadas esa noche:"),
