@@ -275,8 +275,9 @@ void RowLoader::probe()
     m_probed = true;
     m_handle = nullptr;
     m_server = nullptr;
+    m_driver = nullptr;
     const QSqlDatabase db = m_db.connection();
-    const QSqlDriver *driver = db.driver();
+    QSqlDriver *driver = db.driver();
     if (!driver || !db.isOpen())
         return;
     const QVariant h = driver->handle();
@@ -287,8 +288,11 @@ void RowLoader::probe()
                                   reinterpret_cast<void *>(&sqlite3_libversion_number)))
         m_handle = *static_cast<sqlite3 *const *>(h.constData());
     else if (db.driverName() == u"QPSQL" && qstrcmp(h.typeName(), "pg_conn*") == 0
-             && driverSharesOurLibrary(driver, "PQexecParams", reinterpret_cast<void *>(&PQexecParams)))
+             && driverSharesOurLibrary(driver, "PQexecParams", reinterpret_cast<void *>(&PQexecParams))) {
         m_server = *static_cast<pg_conn *const *>(h.constData());
+        m_driver = driver;
+        m_noticeHandler = driver->metaObject()->indexOfMethod("_q_handleNotification()") >= 0;
+    }
 }
 
 sqlite3 *RowLoader::handle()
@@ -307,6 +311,10 @@ pg_conn *RowLoader::serverHandle()
     // A statement of Qt's may still be delivering rows on the connection; then
     // Qt's driver must read, which knows to finish it first.
     if (m_server && PQtransactionStatus(m_server) != PQTRANS_IDLE && PQtransactionStatus(m_server) != PQTRANS_INTRANS)
+        return nullptr;
+    // Notices of other desks' commits that libpq reads along with a result
+    // reach the program only through the driver's handler (see loadServer).
+    if (m_server && !m_noticeHandler && !m_driver->subscribedToNotifications().isEmpty())
         return nullptr;
     return m_server;
 }
@@ -524,6 +532,12 @@ void RowLoader::loadServer(pg_conn *conn, const QString &sql, const QVariantList
         }
     }
     PGresult *res = result.get();
+    // libpq may have read a notice of another desk's commit with the result;
+    // the driver looks for notices only when its socket has something to read,
+    // and that is now read: it is told to look, as it does after its own
+    // statements.
+    if (m_noticeHandler && !m_driver->subscribedToNotifications().isEmpty())
+        QMetaObject::invokeMethod(m_driver, "_q_handleNotification", Qt::QueuedConnection);
 
     const int columns = store.columnCount();
     if (PQnfields(res) != columns)

@@ -11,6 +11,7 @@
 #include <functional>
 
 class Database;
+class QSqlDriver;
 struct sqlite3;
 struct sqlite3_stmt;
 struct pg_conn;
@@ -65,6 +66,10 @@ private:
     bool m_probed = false;
     sqlite3 *m_handle = nullptr;
     pg_conn *m_server = nullptr;
+    QSqlDriver *m_driver = nullptr;
+    // Qt's PostgreSQL driver's handler of notices, asked to look after a
+    // direct read; false when this Qt has none by that name.
+    bool m_noticeHandler = false;
     QHash<QString, sqlite3_stmt *> m_statements;
     // Statements whose results hold a type read only as text.
     QSet<QString> m_textResults;

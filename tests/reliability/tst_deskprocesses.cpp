@@ -130,6 +130,33 @@ private slots:
         QVERIFY2(waited >= 0 && waited < 1000, qPrintable(QString::number(waited)));
     }
 
+    // The notice of desk A's booking reaches this desk while it reads rows of
+    // its own (the consumptions of a stay it moves to): the booking shows all
+    // the same, within a second.
+    void aNoticeArrivingWhileReadingIsHeard()
+    {
+        const qint64 later = m_db->addStay(m_beto, m_r101, QStringLiteral("2029-01-01"), QStringLiteral("2029-01-02"),
+                                           QStringLiteral("Reservada"));
+        Startup::createAll(m_db->target());
+        QVERIFY(DM->TEstadias->locate(QStringLiteral("IdEstadia"), m_stay));
+        const int before = DM->TEstadias->recordCount();
+        auto desk = startDesk({QStringLiteral("book"), QString::number(m_beto), QStringLiteral("102"), day(10),
+                               day(12)});
+        go(*desk);
+        QCOMPARE(lineOf(*desk), QStringLiteral("chosen"));
+        desk->write("book\n");
+        desk->waitForBytesWritten();
+        // Read without this desk's events running, as a window's handler does.
+        QVERIFY(desk->waitForReadyRead(30000));
+        const QString outcome = QString::fromUtf8(desk->readLine()).trimmed();
+        QVERIFY2(outcome.startsWith(u"result booked "), qPrintable(outcome));
+        QTest::qSleep(300);
+        QVERIFY(DM->TEstadias->locate(QStringLiteral("IdEstadia"), later));
+        const qint64 waited = untilSeen([&] { return DM->TEstadias->recordCount() == before + 1; });
+        QVERIFY2(waited >= 0 && waited < 1000, qPrintable(QString::number(waited)));
+        desk->waitForFinished();
+    }
+
     // The restaurant records a consumption of a stay the reception shows.
     void aConsumptionShowsInTheStaysWindow()
     {
