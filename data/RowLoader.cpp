@@ -22,7 +22,7 @@ namespace {
 // Whether the engine's library behind Qt's driver is the one this program
 // links: only then is the driver's handle a connection our calls may use. The
 // driver's code and this program must find `symbol` (whose address here is
-// `ours`) in the same loaded object.
+// `ourSymbol`) in the same loaded object.
 bool driverSharesOurLibrary(const QSqlDriver *driver, const char *symbol, void *ourSymbol)
 {
     Dl_info ours{}, plugin{};

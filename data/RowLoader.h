@@ -20,7 +20,8 @@ struct pg_conn;
 // cell. Over an SQLite connection whose handle belongs to the same engine this
 // program links, it steps the engine's statements itself, with no QVariant per
 // value; over a PostgreSQL connection it likewise runs the statement through
-// libpq and reads the values' text in place; over any other connection, or a
+// libpq and reads the values in the server's binary form (as text, for a result
+// with a type it does not read so); over any other connection, or a
 // server connection busy with a statement of Qt's, it reads through Qt SQL,
 // value by value, with the same conversions. The direct way keeps its SQLite
 // statements prepared until release(), which must come before the connection
