@@ -344,8 +344,8 @@ void TFBusquedaHabitacion::btReservarClick(QObject *Sender)
     for (int attempt = 1;; ++attempt) {
         try {
             const QString number = lbxHabLibres->item(room)->text();
-            // The check and the write run under one write lock of the file, so no
-            // other booking can slip in between.
+            // The check and the write run under one write lock of a file, so no
+            // other booking can slip in between; a server refuses one itself.
             Database::Transaction transaction(DM->Cnx);
             const QVariant roomId =
                 DM->THabitaciones->lookup(QStringLiteral("NroHabitacion"), number, QStringLiteral("idHabitacion"));
@@ -384,8 +384,8 @@ void TFBusquedaHabitacion::btReservarClick(QObject *Sender)
         } catch (const DataError &e) {
             stays.cancel();
             // Two desks writing stays of one room at the same moment may each
-            // wait for the other; the server then ends one transaction, and
-            // run again its check finds the other desk's booking.
+            // wait for the other; the server then ends one transaction, which
+            // is run again and whose check then finds the other desk's booking.
             if (e.reason() == DataError::Reason::Conflict && attempt < 3)
                 continue;
             // Another desk booked the room between the check and the write: the
