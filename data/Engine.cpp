@@ -21,6 +21,24 @@ QString lower(const QString &s)
     return s.toLower();
 }
 
+QString indexSql(const Schema::Table &t, const Schema::Index &i)
+{
+    return QStringLiteral("CREATE INDEX %1 ON %2 (%3)").arg(i.name, t.name, i.columns.join(QStringLiteral(", ")));
+}
+
+// Every table, each followed by its indexes; `tableSql` writes a table as its
+// engine does.
+QStringList tablesWithIndexes(QString (*tableSql)(const Schema::Table &))
+{
+    QStringList out;
+    for (const Schema::Table &t : Schema::tables()) {
+        out << tableSql(t);
+        for (const Schema::Index &i : t.indexes)
+            out << indexSql(t, i);
+    }
+    return out;
+}
+
 void run(QSqlQuery &q, const QString &sql)
 {
     if (!q.exec(sql))
@@ -152,11 +170,6 @@ public:
         return QStringLiteral("CREATE TABLE %1 (\n%2\n)").arg(t.name, parts.join(QStringLiteral(",\n")));
     }
 
-    static QString indexSql(const Schema::Table &t, const Schema::Index &i)
-    {
-        return QStringLiteral("CREATE INDEX %1 ON %2 (%3)").arg(i.name, t.name, i.columns.join(QStringLiteral(", ")));
-    }
-
     // Named triggers, in the order they are made.
     static QList<QPair<QString, QString>> triggers()
     {
@@ -209,16 +222,7 @@ public:
         return out;
     }
 
-    QStringList createTables() const override
-    {
-        QStringList out;
-        for (const Schema::Table &t : Schema::tables()) {
-            out << tableSql(t);
-            for (const Schema::Index &i : t.indexes)
-                out << indexSql(t, i);
-        }
-        return out;
-    }
+    QStringList createTables() const override { return tablesWithIndexes(&tableSql); }
 
     QStringList createRules() const override
     {
@@ -425,11 +429,6 @@ public:
         return QStringLiteral("CREATE TABLE %1 (\n%2\n)").arg(t.name, parts.join(QStringLiteral(",\n")));
     }
 
-    static QString indexSql(const Schema::Table &t, const Schema::Index &i)
-    {
-        return QStringLiteral("CREATE INDEX %1 ON %2 (%3)").arg(i.name, t.name, i.columns.join(QStringLiteral(", ")));
-    }
-
     static QString overlapSql(const Schema::Table &t, const Schema::NoOverlap &o)
     {
         // Closed ranges: a stay occupies its check-in and its check-out day.
@@ -496,13 +495,7 @@ public:
     {
         // Money is a 64-bit count of ten-thousandths; the domain's name tells
         // the program which columns hold it.
-        QStringList out{QStringLiteral("CREATE DOMAIN currency AS bigint")};
-        for (const Schema::Table &t : Schema::tables()) {
-            out << tableSql(t);
-            for (const Schema::Index &i : t.indexes)
-                out << indexSql(t, i);
-        }
-        return out;
+        return QStringList{QStringLiteral("CREATE DOMAIN currency AS bigint")} + tablesWithIndexes(&tableSql);
     }
 
     QStringList createRules() const override
